@@ -1,0 +1,22 @@
+#pragma once
+// Profile value text rules shared by both deliverables. Pure: no Windows headers.
+
+#include <string>
+#include <string_view>
+
+namespace pendrax {
+
+constexpr std::string_view kDescriptionMarker = "|||";
+
+// The value's own text: cut at the first "|||" and the white space that ends it dropped.
+std::string StripDescription(std::string_view stored);
+
+// The service object's number rule: 0 and the leading decimal number, or -1 when the text
+// does not start with a number ("0" or white space may start a zero).
+long ParseProfileNumber(std::string_view text, long& number);
+
+// Parity and stop-bits codes as the serial API's device-control block wants them.
+unsigned char ParityCode(std::string_view text);
+unsigned char StopBitsCode(std::string_view text);
+
+}  // namespace pendrax

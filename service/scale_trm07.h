@@ -1,0 +1,89 @@
+#pragma once
+// CScaleTRM07: the OPOS Scale service object for the TRM-07, driven through IDispatch.
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+
+#include "service/scale_state.h"
+
+namespace pendrax {
+
+// {A3F61C02-7E45-4D2B-8C1A-52B9E0D4F713}
+extern const CLSID CLSID_ScaleTRM07;
+// {A3F61C01-7E45-4D2B-8C1A-52B9E0D4F713}
+extern const IID DIID_ScaleTRM07;
+constexpr char kProgId[] = "KolvaneAris.ScaleTRM07";
+constexpr char kClsidText[] = "{A3F61C02-7E45-4D2B-8C1A-52B9E0D4F713}";
+
+class CScaleTRM07 final : public IDispatch {
+public:
+    CScaleTRM07();
+    ~CScaleTRM07();
+    CScaleTRM07(const CScaleTRM07&) = delete;
+    CScaleTRM07& operator=(const CScaleTRM07&) = delete;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) noexcept override;
+    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
+    ULONG STDMETHODCALLTYPE Release() noexcept override;
+
+    // IDispatch, generic over the dispatch table
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
+                                            DISPID* dispids) noexcept override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* excepInfo, UINT* argError) noexcept override;
+
+    // The dispatch methods, with arguments already converted from their VARIANTs.
+    long OpenService(const char* deviceClass, const char* deviceName, IDispatch* controlObject);
+    long Close();
+    long Claim(long timeout);
+    long ReleaseDevice();  // also the dispatch method "Release"
+    long CheckHealth(long level);
+    long ClearInput();
+    long ClearOutput();
+    long DirectIO(long command, long* pData, BSTR* pString);
+    void SetPropertyNumber(long propIndex, long number);
+    std::string GetPropertyString(long propIndex);
+    void SetPropertyString(long propIndex, const char* value);
+    long DisplayText(const char* data);
+    long ReadWeight(long* pWeightData, long timeout);
+    long ZeroScale();
+    long COFreezeEvents(long freeze);
+    long GetPropertyNumber(long propIndex);
+    void SetUnitPrice(CY unitPrice);
+    CY GetUnitPrice();
+    CY GetSalesPrice();
+
+    ScaleState& State() noexcept { return state_; }
+
+    // The common exits: log the leave lines, record the result under the result lock.
+    long SuccessExit(const char* routine);
+    long FailureExit(const char* routine, long result);
+    long Exit(const char* routine, long result) { return result == 0 ? SuccessExit(routine) : FailureExit(routine, result); }
+
+    // Access-gate tests in their fixed order; each returns 0 or the failure exit's result.
+    long ForeignClaimProbe(const char* routine);
+    long OwnClaimTest(const char* routine);
+    long EnabledTest(const char* routine);
+    long GateProbeAndClaim(const char* routine);          // tests 1 and 2
+    long GateProbeClaimAndEnabled(const char* routine);   // tests 1, 2 and 3
+
+private:
+    friend struct EventThread;
+
+    long BindEventRequests();
+    void StoreResult(long result);
+    // Waits for a running event thread to end; part of every teardown path.
+    void WaitForEventThread();
+    bool EventThreadRunning();
+
+    LONG refCount_ = 1;
+    ScaleState state_;
+    ka::UniqueHandle eventThread_;
+};
+
+}  // namespace pendrax

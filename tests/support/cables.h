@@ -1,0 +1,19 @@
+#pragma once
+// The virtual null-modem cables the run script lays: COMn on the service object's side,
+// COM(20+n) on the simulated scale's side. COM9 is never mapped, so it is a missing port.
+
+#include <string>
+
+namespace ka::test {
+
+struct Cable {
+    int number;
+    std::string deviceSide() const { return "COM" + std::to_string(number); }
+    // The device-namespace form opens any port number, COM10 and above included.
+    std::string scaleSide() const { return "\\\\.\\COM" + std::to_string(20 + number); }
+};
+
+inline constexpr int kCableNumbers[] = {1, 2, 3, 4, 5, 6, 10};
+inline constexpr char kMissingPort[] = "COM9";
+
+}  // namespace ka::test
