@@ -1,5 +1,4 @@
 #include "device/claim_lock.h"
-#include "device/health_dialog.h"
 #include "device/profile_loader.h"
 #include "device/scale_conversation.h"
 #include "device/serial_port.h"
@@ -13,5 +12,4 @@ long ReleaseClaimLock(ScaleState&) { return 0; }
 long SetPortOpen(ScaleState&, bool) { return opos::OPOS_E_NOSERVICE; }
 long Converse(ScaleState&, char, char*, DWORD, DWORD) { return opos::OPOS_E_ILLEGAL; }
 long ReadScale(ScaleState&, long&, long&, long&) { return -1; }
-void RunHealthCheckDialog(CScaleTRM07&) {}
 }  // namespace pendrax

@@ -1,3 +1,4 @@
+#include "device/health_dialog.h"
 #include "service/scale_trm07.h"
 
 namespace pendrax {
@@ -12,4 +13,5 @@ long CScaleTRM07::COFreezeEvents(long) { return opos::OPOS_E_ILLEGAL; }
 void CScaleTRM07::SetUnitPrice(CY) {}
 CY CScaleTRM07::GetUnitPrice() { return CY{}; }
 CY CScaleTRM07::GetSalesPrice() { return CY{}; }
+void RunHealthCheckDialog(CScaleTRM07&) {}
 }  // namespace pendrax
