@@ -1,22 +1,174 @@
 #include "logging/zel_log.h"
 
+#include <mutex>
+#include <stdexcept>
+
+#include "logging/line_format.h"
+
 namespace zel {
 
-void NameTable::Define(const char*, int) {}
-const char* NameTable::Lookup(int) const noexcept { return ""; }
+namespace {
 
-ZelLog::ZelLog() {}
-ZelLog::~ZelLog() {}
-int ZelLog::SetDisplayName(const char* name) { displayName_ = name ? name : ""; return 1; }
-int ZelLog::SetCategoryNames(const char*, int) { return 1; }
-int ZelLog::SetLevelNames(const char*, int) { return 1; }
-FILE* ZelLog::OpenLogFile(const char*, int) { return nullptr; }
-void ZelLog::CloseFile() {}
-void ZelLog::SetLineSink(LineHandler, void*, int, int) {}
-void ZelLog::ClearLineSink() {}
-void ZelLog::Write(int, int, const char*, ...) {}
-void ZelLog::WriteV(int, int, const char*, va_list) {}
-void ZelLog::WriteToFile(int, const char*, bool) {}
-void ZelLog::WriteToSink(int, const char*) {}
+constexpr char kLogFileMutexName[] = "ZelLog-LogFile-MUTEX";
+constexpr char kConsoleMutexName[] = "ZelLog-Console-MUTEX";
+constexpr int kHeaderLevel = 0;
+constexpr char kLineBreak[] = "\n";
+
+ka::UniqueHandle CreateNamedMutex(const char* name) {
+    ka::UniqueHandle mutex(CreateMutexA(nullptr, FALSE, name));
+    if (!mutex) {
+        throw std::runtime_error(std::string("cannot create mutex ") + name + ", error " +
+                                 std::to_string(GetLastError()));
+    }
+    return mutex;
+}
+
+// True when the calling thread now owns the mutex. A mutex left by a process that died while
+// holding it is ours all the same.
+bool Acquire(HANDLE mutex) noexcept {
+    const DWORD result = WaitForSingleObject(mutex, INFINITE);
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+}
+
+Timestamp LocalNow() noexcept {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    return {now.wMonth, now.wDay, now.wYear % 100, now.wHour, now.wMinute, now.wSecond};
+}
+
+}  // namespace
+
+ZelLog::ZelLog()
+    : columnTitles_(zel::ColumnTitleLine()),
+      ruleLine_(zel::RuleLine()),
+      logFileMutex_(CreateNamedMutex(kLogFileMutexName)),
+      consoleMutex_(CreateNamedMutex(kConsoleMutexName)) {}
+
+ZelLog::~ZelLog() {
+    CloseFile();
+    ClearLineSink();
+}
+
+int ZelLog::SetDisplayName(const char* name) {
+    std::string replacement = name ? name : "";
+    const bool owned = Acquire(consoleMutex_.get());
+    ka::MutexHold hold(owned ? consoleMutex_.get() : nullptr);
+    std::lock_guard<ka::CriticalSection> guard(namesLock_);
+    displayName_.swap(replacement);
+    return 1;
+}
+
+int ZelLog::SetCategoryNames(const char* definition, int defaultIndex) {
+    std::lock_guard<ka::CriticalSection> guard(namesLock_);
+    categories_.Define(definition, defaultIndex);
+    return 1;
+}
+
+int ZelLog::SetLevelNames(const char* definition, int defaultIndex) {
+    std::lock_guard<ka::CriticalSection> guard(namesLock_);
+    levels_.Define(definition, defaultIndex);
+    return 1;
+}
+
+FILE* ZelLog::OpenLogFile(const char* path, int verbosity) {
+    CloseFile();
+    filePath_ = path ? path : "";
+    fileVerbosity_.store(verbosity);
+    if (!path) return nullptr;
+    FILE* stream = std::fopen(path, "at");
+    if (!stream) return nullptr;
+    if (!Acquire(logFileMutex_.get())) {
+        std::fclose(stream);
+        return nullptr;
+    }
+    ka::MutexHold hold(logFileMutex_.get());
+    // Unbuffered, so each line reaches the file before the mutex is given up.
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    std::fseek(stream, 0, SEEK_END);
+    stream_.store(stream);
+    if (std::ftell(stream) == 0) WriteHeaderBlock();
+    return stream;
+}
+
+void ZelLog::CloseFile() noexcept {
+    if (!stream_.load()) return;
+    const bool owned = Acquire(logFileMutex_.get());
+    ka::MutexHold hold(owned ? logFileMutex_.get() : nullptr);
+    if (FILE* stream = stream_.exchange(nullptr)) std::fclose(stream);
+}
+
+void ZelLog::SetLineSink(LineHandler handler, void* context, int verbosity, int replayHeader) noexcept {
+    {
+        std::lock_guard<ka::CriticalSection> guard(sinkLock_);
+        sinkHandler_ = handler;
+        sinkContext_ = context;
+        sinkVerbosity_ = verbosity;
+    }
+    if (replayHeader != 0) {
+        WriteToSink(kHeaderLevel, columnTitles_.c_str());
+        WriteToSink(kHeaderLevel, ruleLine_.c_str());
+    }
+}
+
+void ZelLog::ClearLineSink() noexcept {
+    std::lock_guard<ka::CriticalSection> guard(sinkLock_);
+    sinkHandler_ = nullptr;
+    sinkContext_ = nullptr;
+}
+
+void ZelLog::Write(int category, int level, const char* format, ...) noexcept {
+    va_list args;
+    va_start(args, format);
+    WriteV(category, level, format, args);
+    va_end(args);
+}
+
+void ZelLog::WriteV(int category, int level, const char* format, va_list args) noexcept {
+    ka::PreserveLastError keep;
+    LineBuffer line;
+    const Timestamp now = LocalNow();
+    {
+        std::lock_guard<ka::CriticalSection> guard(namesLock_);
+        if (category == kDefaultIndex) category = categories_.DefaultIndex();
+        if (level == kDefaultIndex) level = levels_.DefaultIndex();
+        AppendPrefix(line, now, displayName_.c_str(), categories_.Lookup(category), levels_.Lookup(level));
+    }
+    VaListArguments arguments(args);
+    AppendMessage(line, format, arguments);
+    // Filtered by the caller's level: one outside the table still carries its own weight.
+    WriteToFile(level, line.Text(), true);
+    WriteToSink(level, line.Text());
+}
+
+void ZelLog::WriteToFile(int level, const char* line, bool takeMutex) noexcept {
+    if (!stream_.load() || level > fileVerbosity_.load()) return;
+    char copy[kFileLineBufferSize];
+    const std::size_t length = ComposeFileLine(line, copy);
+    HANDLE mutex = takeMutex ? logFileMutex_.get() : nullptr;
+    if (mutex && !Acquire(mutex)) return;
+    ka::MutexHold hold(mutex);
+    // Write errors are not the caller's concern: the line is simply lost.
+    if (FILE* stream = stream_.load()) {
+        std::fwrite(copy, 1, length, stream);
+        std::fflush(stream);
+    }
+}
+
+void ZelLog::WriteToSink(int level, const char* line) noexcept {
+    const LineSink sink = CurrentSink();
+    if (!sink.handler || level > sink.verbosity) return;
+    sink.handler(sink.context, line);
+}
+
+void ZelLog::WriteHeaderBlock() noexcept {
+    for (const char* text : {kLineBreak, columnTitles_.c_str(), kLineBreak, ruleLine_.c_str(), kLineBreak}) {
+        WriteToFile(kHeaderLevel, text, false);
+    }
+}
+
+ZelLog::LineSink ZelLog::CurrentSink() const noexcept {
+    std::lock_guard<ka::CriticalSection> guard(sinkLock_);
+    return {sinkHandler_, sinkContext_, sinkVerbosity_};
+}
 
 }  // namespace zel

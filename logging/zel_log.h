@@ -3,33 +3,21 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <string>
-#include <vector>
 
 #include "common/unique_handle.h"
+#include "logging/name_table.h"
 
 namespace zel {
 
 // Given as a category or level, stands for the table's default index.
 constexpr int kDefaultIndex = 2147483647;
 
-// Entries cut out of a tab-terminated definition text.
-class NameTable {
-public:
-    void Define(const char* definition, int defaultIndex);
-    const char* Lookup(int index) const noexcept;
-    int DefaultIndex() const noexcept { return defaultIndex_; }
-    int TabCount() const noexcept { return tabCount_; }
-
-private:
-    int tabCount_ = 0;
-    int defaultIndex_ = 0;
-    std::string copy_;
-    std::vector<const char*> entries_;
-};
-
+// Lines go to the shared file and then to the line sink, each filtered by its own verbosity: a
+// line is written when its level is at most the destination's verbosity.
 class ZelLog {
 public:
     using LineHandler = void (*)(void* context, const char* line);
@@ -44,24 +32,36 @@ public:
     int SetCategoryNames(const char* definition, int defaultIndex);
     int SetLevelNames(const char* definition, int defaultIndex);
 
-    // Returns the open stream, or null when the file cannot be opened.
+    // Returns the open stream, or null when the file cannot be opened. A stream opened before is
+    // closed first.
     FILE* OpenLogFile(const char* path, int verbosity);
-    void CloseFile();
+    void CloseFile() noexcept;
 
-    void SetLineSink(LineHandler handler, void* context, int verbosity, int replayHeader);
-    void ClearLineSink();
+    // A non-zero replayHeader passes the column titles and the rule to the sink at level 0.
+    void SetLineSink(LineHandler handler, void* context, int verbosity, int replayHeader) noexcept;
+    void ClearLineSink() noexcept;
 
-    void Write(int category, int level, const char* format, ...);
-    void WriteV(int category, int level, const char* format, va_list args);
+    // Category or level kDefaultIndex stands for its table's default. Lines longer than 511
+    // characters are cut. The thread's last-error code survives the call.
+    void Write(int category, int level, const char* format, ...) noexcept;
+    void WriteV(int category, int level, const char* format, va_list args) noexcept;
 
     const std::string& ColumnTitleLine() const noexcept { return columnTitles_; }
     const std::string& RuleLine() const noexcept { return ruleLine_; }
     const std::string& DisplayName() const noexcept { return displayName_; }
-    int FileVerbosity() const noexcept { return fileVerbosity_; }
+    int FileVerbosity() const noexcept { return fileVerbosity_.load(); }
 
 private:
-    void WriteToFile(int level, const char* line, bool takeMutex);
-    void WriteToSink(int level, const char* line);
+    struct LineSink {
+        LineHandler handler;
+        void* context;
+        int verbosity;
+    };
+
+    void WriteToFile(int level, const char* line, bool takeMutex) noexcept;
+    void WriteToSink(int level, const char* line) noexcept;
+    void WriteHeaderBlock() noexcept;
+    LineSink CurrentSink() const noexcept;
 
     std::string displayName_;
     std::string columnTitles_;
@@ -70,12 +70,16 @@ private:
     NameTable categories_;
     ka::UniqueHandle logFileMutex_;
     std::string filePath_;
-    FILE* stream_ = nullptr;
-    ka::CriticalSection sinkLock_;
+    // Replaced only while the LogFile mutex is held; read again under it before each write.
+    std::atomic<FILE*> stream_{nullptr};
+    // Guards the sink fields: a writer takes a snapshot, then calls the handler without it.
+    mutable ka::CriticalSection sinkLock_;
     LineHandler sinkHandler_ = nullptr;
     void* sinkContext_ = nullptr;
     ka::UniqueHandle consoleMutex_;
-    int fileVerbosity_ = 0;
+    // Guards the display name and both tables while a writer copies from them.
+    mutable ka::CriticalSection namesLock_;
+    std::atomic<int> fileVerbosity_{0};
     int sinkVerbosity_ = 0;
 };
 

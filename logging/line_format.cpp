@@ -1,0 +1,129 @@
+#include "logging/line_format.h"
+
+#include <cstdio>
+
+namespace zel {
+
+namespace {
+
+constexpr std::size_t kMessageColumnWidth = 50;
+constexpr char kNullText[] = "(null)";
+
+void AppendTwoDigits(LineBuffer& line, int value) noexcept {
+    unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
+    magnitude %= 100;
+    line.Append(static_cast<char>('0' + magnitude / 10));
+    line.Append(static_cast<char>('0' + magnitude % 10));
+}
+
+void AppendNumber(LineBuffer& line, int value) noexcept {
+    char scratch[kNumberScratchSize];
+    std::snprintf(scratch, sizeof scratch, "%d", value);
+    line.Append(scratch);
+}
+
+void AppendConversion(LineBuffer& line, char conversion, ArgumentSource& args) noexcept {
+    switch (conversion) {
+    case '%':
+        line.Append("%%");
+        break;
+    case 'c': {
+        // The line is a terminated text: a zero byte would hide the rest of it.
+        const char c = static_cast<char>(args.NextInt() & 0xFF);
+        if (c != '\0') line.Append(c);
+        break;
+    }
+    case 'd':
+    case 'l':
+        AppendNumber(line, args.NextInt());
+        break;
+    case 's': {
+        const char* text = args.NextText();
+        line.Append(text ? text : kNullText);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+std::string Padded(const char* text, std::size_t width) {
+    std::string padded(text);
+    if (padded.size() < width) padded.append(width - padded.size(), ' ');
+    return padded;
+}
+
+}  // namespace
+
+void LineBuffer::Append(char c) noexcept {
+    if (Full()) return;
+    text_[length_++] = c;
+    text_[length_] = '\0';
+}
+
+void LineBuffer::Append(const char* text) noexcept {
+    while (*text != '\0' && !Full()) text_[length_++] = *text++;
+    text_[length_] = '\0';
+}
+
+void LineBuffer::AppendPadded(const char* text, std::size_t width) noexcept {
+    const std::size_t start = length_;
+    Append(text);
+    while (length_ - start < width && !Full()) Append(' ');
+}
+
+void AppendPrefix(LineBuffer& line, const Timestamp& when, const char* displayName, const char* category,
+                  const char* level) noexcept {
+    AppendTwoDigits(line, when.month);
+    line.Append('/');
+    AppendTwoDigits(line, when.day);
+    line.Append('/');
+    AppendTwoDigits(line, when.year);
+    line.Append('\t');
+    AppendTwoDigits(line, when.hour);
+    line.Append(':');
+    AppendTwoDigits(line, when.minute);
+    line.Append(':');
+    AppendTwoDigits(line, when.second);
+    line.Append('\t');
+    for (const char* column : {displayName, category, level}) {
+        line.AppendPadded(column ? column : "", kColumnWidth);
+        line.Append('\t');
+    }
+}
+
+void AppendMessage(LineBuffer& line, const char* format, ArgumentSource& args) noexcept {
+    if (!format) return;
+    for (const char* p = format; *p != '\0' && !line.Full(); ++p) {
+        if (*p == '%') {
+            if (p[1] == '\0') break;
+            AppendConversion(line, *++p, args);
+        } else if (*p == '\r' || *p == '\n') {
+            line.Append(' ');
+        } else {
+            line.Append(*p);
+        }
+    }
+}
+
+std::size_t ComposeFileLine(const char* line, char (&out)[kFileLineBufferSize]) noexcept {
+    std::size_t length = 0;
+    for (; line[length] != '\0' && length < kLineBufferSize - 1; ++length) {
+        out[length] = line[length] == '\t' ? ' ' : line[length];
+    }
+    out[length++] = '\n';
+    out[length] = '\0';
+    return length;
+}
+
+std::string ColumnTitleLine() {
+    return "Date    \tTime    \tDisplay Name   \tCategory       \tLevel          \t" +
+           Padded("Message", kMessageColumnWidth);
+}
+
+std::string RuleLine() {
+    return "--------\t--------\t---------------\t---------------\t---------------\t" +
+           std::string(kMessageColumnWidth, '-');
+}
+
+}  // namespace zel
