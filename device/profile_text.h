@@ -19,4 +19,9 @@ long ParseProfileNumber(std::string_view text, long& number);
 unsigned char ParityCode(std::string_view text);
 unsigned char StopBitsCode(std::string_view text);
 
+// The serial-port text as part of a kernel-object name. A backslash would make the name a path
+// that no object can have, so the device-namespace prefix ("\\.\COM10") is dropped and any
+// other backslash becomes "_": "\\.\COM10" and "COM10" then name the same claim.
+std::string PortObjectName(std::string_view port);
+
 }  // namespace pendrax

@@ -1,0 +1,161 @@
+#include "device/scale_conversation.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "device/reply_parser.h"
+
+namespace pendrax {
+
+namespace {
+constexpr char kRequestEnd = '\r';
+constexpr DWORD kRequestLength = 2;
+constexpr long kWrongLength = -1;
+
+// One overlapped operation on the port: its record and event live until the operation has ended,
+// however the conversation ends. Whatever is still running when the owner goes is given until
+// `deadline` to finish, then cancelled, and its end is waited for either way.
+class PortOperation {
+public:
+    explicit PortOperation(HANDLE port) noexcept : port_(port) {}
+    ~PortOperation() { Finish(); }
+    PortOperation(const PortOperation&) = delete;
+    PortOperation& operator=(const PortOperation&) = delete;
+
+    bool MakeEvent() noexcept {
+        event_.reset(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        overlapped_.hEvent = event_.get();
+        return event_.valid();
+    }
+    HANDLE Event() const noexcept { return event_.get(); }
+    OVERLAPPED* Record() noexcept { return &overlapped_; }
+
+    // The result of the call that started the operation; false when it failed outright.
+    bool Started(BOOL callResult) noexcept {
+        if (callResult) {
+            pending_ = true;  // finished already, but its result is still to be collected
+            return true;
+        }
+        pending_ = GetLastError() == ERROR_IO_PENDING;
+        return pending_;
+    }
+
+    // The count of a finished operation, without waiting.
+    DWORD Transferred() noexcept {
+        DWORD count = 0;
+        GetOverlappedResult(port_, &overlapped_, &count, FALSE);
+        pending_ = false;
+        return count;
+    }
+
+    void SetDeadline(ULONGLONG deadline) noexcept { deadline_ = deadline; }
+
+private:
+    void Finish() noexcept {
+        if (!pending_) return;
+        ka::PreserveLastError keep;
+        const ULONGLONG now = GetTickCount64();
+        const DWORD grace = deadline_ > now ? static_cast<DWORD>(deadline_ - now) : 0;
+        if (WaitForSingleObject(event_.get(), grace) != WAIT_OBJECT_0) CancelIoEx(port_, &overlapped_);
+        DWORD count = 0;
+        GetOverlappedResult(port_, &overlapped_, &count, TRUE);
+        pending_ = false;
+    }
+
+    HANDLE port_;
+    OVERLAPPED overlapped_ = {};
+    ka::UniqueHandle event_;
+    bool pending_ = false;
+    ULONGLONG deadline_ = 0;
+};
+
+long ConverseOnPort(ScaleState& state, char command, char* reply, DWORD capacity, DWORD limitMs) {
+    std::memset(reply, 0, capacity + 1);
+    const HANDLE port = state.port.get();
+
+    // Declared first so that they outlive the read: the write may still be under way at its end.
+    const char request[kRequestLength] = {command, kRequestEnd};
+    PortOperation write(port);
+    write.SetDeadline(GetTickCount64() + limitMs);
+    if (!write.MakeEvent()) {
+        LogLine(state, zel::kCritical, "First OverLapped event not set");
+        return opos::OPOS_E_ILLEGAL;
+    }
+    if (!write.Started(WriteFile(port, request, kRequestLength, nullptr, write.Record()))) {
+        LogLine(state, zel::kCritical, "WriteFile: %d", static_cast<long>(GetLastError()));
+        return opos::OPOS_E_ILLEGAL;
+    }
+
+    // A read still pending when this ends is cancelled before the buffer, record and event go.
+    PortOperation read(port);
+    if (!read.MakeEvent()) {
+        LogLine(state, zel::kCritical, "Second OverLapped event not set");
+        return opos::OPOS_E_ILLEGAL;
+    }
+    if (!read.Started(ReadFile(port, reply, capacity, nullptr, read.Record()))) {
+        LogLine(state, zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), reply);
+        return opos::OPOS_E_ILLEGAL;
+    }
+
+    const DWORD waitResult = WaitForSingleObject(read.Event(), limitMs);
+    if (waitResult != WAIT_OBJECT_0) {
+        LogLine(state, zel::kCritical, "Wait Object error reading scale: LE=%d, Response=%d",
+                static_cast<long>(GetLastError()), static_cast<long>(waitResult));
+        return opos::OPOS_E_ILLEGAL;
+    }
+    DWORD count = read.Transferred();
+    if (count > capacity) count = capacity;
+    reply[count] = '\0';
+    LogLine(state, zel::kDataFlow, "Success: LE=%d; Bytes=%d; Data=%s", static_cast<long>(GetLastError()),
+            static_cast<long>(count), reply);
+    return opos::OPOS_SUCCESS;
+}
+}  // namespace
+
+long Converse(ScaleState& state, char command, char* reply, DWORD capacity, DWORD limitMs) {
+    if (!reply) return opos::OPOS_E_ILLEGAL;
+    // One conversation at a time on the port: replies must not cross.
+    std::lock_guard<ka::CriticalSection> hold(state.conversationLock);
+    return ConverseOnPort(state, command, reply, capacity, limitMs);
+}
+
+long ReadScale(ScaleState& state, long& weight, long& hardwareStatus, long& commResult) {
+    weight = 0;
+    hardwareStatus = 0;
+    commResult = 0;
+    char reply[kReplyCapacity + 1] = {};
+    commResult = Converse(state, 'W', reply, kReplyCapacity, kWeighLimitMs);
+    if (commResult != 0) {
+        LogLine(state, zel::kCritical, "Scale Communication Failure: LE:%d", static_cast<long>(GetLastError()));
+        return -1;
+    }
+
+    const ParsedReply parsed = ParseWeightReply(reply);
+    if (parsed.hasStatus) hardwareStatus = parsed.status;
+    switch (parsed.kind) {
+    case ReplyKind::StatusOnly:
+        LogLine(state, zel::kCritical, "Unusable Reading: LE:%d; Hardware Status:%s", static_cast<long>(GetLastError()),
+                reply);
+        return -1;
+    case ReplyKind::WrongLength:
+        LogLine(state, zel::kCritical, "Only received %d of an expected 16 bytes.  [%s]",
+                static_cast<long>(parsed.length), reply);
+        commResult = kWrongLength;
+        return -1;
+    case ReplyKind::Uninterpretable:
+        LogLine(state, zel::kCritical, "Problem interpreting scale reading string: %s", reply);
+        return -1;
+    case ReplyKind::Reading:
+        break;
+    }
+    if (!IsAcceptableStatus(parsed.status)) {
+        LogLine(state, zel::kCritical, "Unacceptable Hardware status of %d", parsed.status);
+        return -1;
+    }
+    weight = parsed.weight;
+    LogLine(state, zel::kDataFlow, "LE=%d; MSG=%s; Weight=%d, Hardware Status: %d", static_cast<long>(GetLastError()),
+            reply, weight, parsed.status);
+    return 0;
+}
+
+}  // namespace pendrax
