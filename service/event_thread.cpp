@@ -1,0 +1,114 @@
+#include "service/event_thread.h"
+
+#include <cstdint>
+
+#include "service/event_request.h"
+#include "service/scale_trm07.h"
+#include "service/weight_reading.h"
+
+namespace pendrax {
+
+namespace {
+
+constexpr char kRoutine[] = "DoEventThread";
+// The control object may write an error response back; this service object clears the
+// failed reading whatever it answers, so the response starts as "clear" (OPOS_ER_CLEAR).
+constexpr long kErrorResponseClear = 12;
+
+void SetEventThreadCategory(ScaleState& state) {
+    if (!state.categorySlot) return;
+    TlsSetValue(state.categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kEventThread)));
+}
+
+VARIANTARG LongArg(long value) {
+    VARIANTARG arg;
+    VariantInit(&arg);
+    arg.vt = VT_I4;
+    arg.lVal = value;
+    return arg;
+}
+
+VARIANTARG LongRefArg(long* value) {
+    VARIANTARG arg;
+    VariantInit(&arg);
+    arg.vt = VT_I4 | VT_BYREF;
+    arg.plVal = value;
+    return arg;
+}
+
+bool Signalled(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
+// A missing control object or a failing call is logged; neither ends the thread. Once a
+// teardown (close, release, disable, destruction) waits for this thread, the control object
+// may be going away with us, so no event is fired any more.
+void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, VARIANTARG* args, UINT count) {
+    const char* name = EventRequestName(which);
+    if (Signalled(stopRequest)) {
+        LogLine(state, zel::kSignificant, "Asynchronous read stopped by the device's shutdown; %s event skipped.", name);
+        return;
+    }
+    if (!CanCallEventRequest(state.link, which)) {
+        LogLine(state, zel::kSignificant, "No control object to receive the %s event; event skipped.", name);
+        return;
+    }
+    const HRESULT hr = CallEventRequest(state.link, which, args, count);
+    if (FAILED(hr)) {
+        LogLine(state, zel::kCritical, "CO's %s Event Request Method failed; HRESULT=[%d].", name,
+                static_cast<long>(hr));
+        return;
+    }
+    LogLine(state, zel::kInformation, "Completed firing CO's %s Event Request Method.", name);
+}
+
+void FireData(ScaleState& state, HANDLE stopRequest, long weight) {
+    LogLine(state, zel::kInformation, "Firing CO's SOData Event Request Method.");
+    VARIANTARG args[] = {LongArg(weight)};
+    Fire(state, stopRequest, kSOData, args, 1);
+}
+
+void FireError(ScaleState& state, HANDLE stopRequest, long commResult, long hardwareStatus) {
+    LogLine(state, zel::kInformation, "Firing CO's SOError Event Request Method.  Comm: %d; Hardware: %d",
+            commResult, hardwareStatus);
+    long response = kErrorResponseClear;
+    // Last argument first: ResultCode, ResultCodeExtended, ErrorLocus, pErrorResponse.
+    VARIANTARG args[] = {LongRefArg(&response), LongArg(0), LongArg(0), LongArg(opos::OPOS_E_ILLEGAL)};
+    Fire(state, stopRequest, kSOError, args, 4);
+}
+
+}  // namespace
+
+HANDLE EventThread::Start(CScaleTRM07& scale) noexcept {
+    // Default stack size; a new thread runs at normal priority.
+    DWORD threadId = 0;
+    return CreateThread(nullptr, 0, &EventThread::Entry, &scale, 0, &threadId);
+}
+
+// Teardown waits for this thread's handle: nothing may touch the instance after returning.
+DWORD WINAPI EventThread::Entry(void* instance) noexcept {
+    try {
+        CScaleTRM07& scale = *static_cast<CScaleTRM07*>(instance);
+        ScaleState& state = scale.State();
+        SetEventThreadCategory(state);
+        LogLine(state, zel::kInformation, "Entering class event thread helper.");
+        DoEventThread(scale);
+        LogLine(state, zel::kInformation, "Leaving class event thread helper.");
+    } catch (...) {
+        // Out of memory while logging: the thread still ends normally.
+    }
+    return 0;
+}
+
+long EventThread::DoEventThread(CScaleTRM07& scale) {
+    ScaleState& state = scale.State();
+    const long long deadline = WallClockMs() + state.asyncReadTimeout;
+    const HANDLE stopRequest = scale.EventThreadStopRequest();
+    const Reading reading = ReadUntilDeadline(state, deadline, stopRequest);
+    if (!reading.accepted) {
+        FireError(state, stopRequest, reading.commResult, reading.hardwareStatus);
+        return scale.FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
+    }
+    FireData(state, stopRequest, reading.weight);
+    return scale.SuccessExit(kRoutine);
+}
+
+}  // namespace pendrax

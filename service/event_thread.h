@@ -1,0 +1,21 @@
+#pragma once
+// The event thread of an asynchronous ReadWeight: one reading, one event, one result.
+
+#include <windows.h>
+
+namespace pendrax {
+
+class CScaleTRM07;
+
+struct EventThread {
+    // The new thread's handle, or null with the last-error code of the failed start.
+    static HANDLE Start(CScaleTRM07& scale) noexcept;
+
+    // Thread entry: the instance is the parameter; the exit code is always 0.
+    static DWORD WINAPI Entry(void* instance) noexcept;
+
+    // Reads with the retry rule, fires SOData or SOError, records the result.
+    static long DoEventThread(CScaleTRM07& scale);
+};
+
+}  // namespace pendrax

@@ -1,0 +1,92 @@
+// ReadWeight, ZeroScale, DisplayText, COFreezeEvents and the price methods.
+
+#include "device/scale_conversation.h"
+#include "service/event_thread.h"
+#include "service/scale_trm07.h"
+#include "service/weight_reading.h"
+
+namespace pendrax {
+
+namespace {
+
+constexpr char kReadWeight[] = "ReadWeight";
+constexpr char kZeroScale[] = "ZeroScale";
+constexpr char kDisplayText[] = "DisplayText";
+constexpr char kCOFreezeEvents[] = "COFreezeEvents";
+constexpr char kZeroCommand = 'Z';
+
+// Only one conversation may own the port: an asynchronous reading still under way wins.
+long RefuseWhileReading(CScaleTRM07& scale, const char* routine) {
+    LogLine(scale.State(), zel::kSignificant, "An asynchronous read is still under way; [%s] refused.", routine);
+    return scale.FailureExit(routine, opos::OPOS_E_BUSY);
+}
+
+}  // namespace
+
+long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
+    const long long deadline = WallClockMs() + timeout;
+    LogLine(state_, zel::kFunctTrace, "ENTER [ReadWeight]");
+    if (const long gate = GateProbeClaimAndEnabled(kReadWeight)) return gate;
+    if (EventThreadRunning()) return RefuseWhileReading(*this, kReadWeight);
+
+    if (state_.asyncMode) {
+        state_.asyncReadTimeout = timeout;
+        HANDLE thread = EventThread::Start(*this);
+        if (!thread) {
+            LogLine(state_, zel::kCritical, "Failed to start event thread; GLE=[%d].",
+                    static_cast<long>(GetLastError()));
+            return FailureExit(kReadWeight, opos::OPOS_E_FAILURE);
+        }
+        // The event thread records the result and logs the leave line.
+        eventThread_.reset(thread);
+        return opos::OPOS_SUCCESS;
+    }
+
+    const Reading reading = ReadUntilDeadline(state_, deadline);
+    if (pWeightData) *pWeightData = reading.weight;
+    if (reading.accepted) return SuccessExit(kReadWeight);
+    return FailureExit(kReadWeight, WallClockMs() > deadline ? opos::OPOS_E_TIMEOUT : opos::OPOS_E_ILLEGAL);
+}
+
+long CScaleTRM07::ZeroScale() {
+    LogLine(state_, zel::kFunctTrace, "ENTER [ZeroScale]");
+    if (const long gate = GateProbeClaimAndEnabled(kZeroScale)) return gate;
+    if (EventThreadRunning()) return RefuseWhileReading(*this, kZeroScale);
+    if (!state_.capZeroScale) return FailureExit(kZeroScale, opos::OPOS_E_ILLEGAL);
+
+    // The reply only confirms the scale heard us; its content is not examined.
+    char reply[kReplyCapacity + 1] = {};
+    const long conversed = Converse(state_, kZeroCommand, reply, kReplyCapacity, kZeroLimitMs);
+    return Exit(kZeroScale, conversed == 0 ? opos::OPOS_SUCCESS : opos::OPOS_E_ILLEGAL);
+}
+
+long CScaleTRM07::DisplayText(const char*) {
+    LogLine(state_, zel::kFunctTrace, "ENTER [DisplayText]");
+    if (const long gate = GateProbeClaimAndEnabled(kDisplayText)) return gate;
+    // This model has no text display.
+    return FailureExit(kDisplayText, opos::OPOS_E_ILLEGAL);
+}
+
+long CScaleTRM07::COFreezeEvents(long freeze) {
+    LogLine(state_, zel::kFunctTrace, "ENTER [COFreezeEvents].");
+    if (const long gate = GateProbeAndClaim(kCOFreezeEvents)) return gate;
+    StoreFreezeEvents(freeze);
+    return SuccessExit(kCOFreezeEvents);
+}
+
+// No price calculation in this model: nothing is logged and ResultCode stays as it is.
+void CScaleTRM07::SetUnitPrice(CY) {}
+
+CY CScaleTRM07::GetUnitPrice() {
+    CY zero;
+    zero.int64 = 0;
+    return zero;
+}
+
+CY CScaleTRM07::GetSalesPrice() {
+    CY zero;
+    zero.int64 = 0;
+    return zero;
+}
+
+}  // namespace pendrax
