@@ -60,6 +60,17 @@ public:
 
     ScaleState& State() noexcept { return state_; }
 
+    // SetPropertyNumber(DeviceEnabled): nonzero enables (gated), 0 disables.
+    void SetDeviceEnabled(long number);
+    // The one store of FreezeEvents, shared by COFreezeEvents and SetPropertyNumber(4).
+    void StoreFreezeEvents(long freeze);
+    // Stores DataEventEnabled under the data-event lock when it changes.
+    void StoreDataEventEnabled(long enabled);
+
+    // Set while a teardown waits for the event thread: its retry pauses may wait on this
+    // instead of sleeping, so Close and Release need not sit out the whole read timeout.
+    HANDLE EventThreadStopRequest() const noexcept { return eventThreadStop_.get(); }
+
     // The common exits: log the leave lines, record the result under the result lock.
     long SuccessExit(const char* routine);
     long FailureExit(const char* routine, long result);
@@ -75,7 +86,10 @@ public:
 private:
     friend struct EventThread;
 
+    // -1 when all four bound, else the index of the first that could not be bound.
     long BindEventRequests();
+    void AllocateCategorySlot();
+    void DetachControlObject() noexcept;
     void StoreResult(long result);
     // Waits for a running event thread to end; part of every teardown path.
     void WaitForEventThread();
@@ -84,6 +98,7 @@ private:
     LONG refCount_ = 1;
     ScaleState state_;
     ka::UniqueHandle eventThread_;
+    ka::UniqueHandle eventThreadStop_;
 };
 
 }  // namespace pendrax

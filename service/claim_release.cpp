@@ -1,0 +1,44 @@
+// Claim, release and enabling: the claim lock and the port, in that order of ownership.
+
+#include "device/claim_lock.h"
+#include "device/serial_port.h"
+#include "service/scale_trm07.h"
+
+namespace pendrax {
+
+namespace {
+constexpr char kDeviceEnabledRoutine[] = "SetPropertyNumber(DeviceEnabled)";
+}
+
+long CScaleTRM07::Claim(long timeout) {
+    LogLine(state_, zel::kFunctTrace, "ENTER [Claim].");
+    LogLine(state_, zel::kDataFlow, "  * Timeout = [%d].", timeout);
+    // The probe comes first, so another holder answers at once whatever the timeout.
+    if (const long r = ForeignClaimProbe("Claim")) return r;
+    if (state_.claimed) {
+        LogLine(state_, zel::kSignificant, "Device has *already* been claimed by me.");
+        return SuccessExit("Claim");
+    }
+    return Exit("Claim", ClaimLock(state_, timeout));
+}
+
+long CScaleTRM07::ReleaseDevice() {
+    LogLine(state_, zel::kFunctTrace, "ENTER [ReleaseDevice].");
+    if (const long r = GateProbeAndClaim("ReleaseDevice")) return r;
+    WaitForEventThread();
+    if (state_.deviceEnabled) SetPortOpen(state_, false);
+    return Exit("ReleaseDevice", ReleaseClaimLock(state_));
+}
+
+void CScaleTRM07::SetDeviceEnabled(long number) {
+    if (number == 0) {
+        WaitForEventThread();
+        SetPortOpen(state_, false);
+        SuccessExit(kDeviceEnabledRoutine);
+        return;
+    }
+    if (GateProbeAndClaim(kDeviceEnabledRoutine) != opos::OPOS_SUCCESS) return;
+    Exit(kDeviceEnabledRoutine, SetPortOpen(state_, true));
+}
+
+}  // namespace pendrax

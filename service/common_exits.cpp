@@ -1,0 +1,28 @@
+// The two exits every result-recording dispatch method leaves through.
+
+#include <mutex>
+
+#include "service/scale_trm07.h"
+
+namespace pendrax {
+
+void CScaleTRM07::StoreResult(long result) {
+    std::lock_guard<ka::CriticalSection> hold(state_.resultLock);
+    state_.resultCode = result;
+    state_.resultCodeExtended = 0;
+}
+
+long CScaleTRM07::SuccessExit(const char* routine) {
+    LogLine(state_, zel::kFunctTrace, "LEAVE [%s].", routine);
+    StoreResult(opos::OPOS_SUCCESS);
+    return opos::OPOS_SUCCESS;
+}
+
+long CScaleTRM07::FailureExit(const char* routine, long result) {
+    LogLine(state_, zel::kDataFlow, "Routine returned unsuccessful result [%s] [%d].", routine, result);
+    LogLine(state_, zel::kFunctTrace, "LEAVE [%s].", routine);
+    StoreResult(result);
+    return result;
+}
+
+}  // namespace pendrax

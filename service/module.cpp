@@ -1,0 +1,44 @@
+#include "service/module.h"
+
+#include <mutex>
+
+namespace pendrax {
+
+namespace {
+HINSTANCE g_module = nullptr;
+long g_serverLocks = 0;
+
+HINSTANCE ModuleOfThisCode() noexcept {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ModuleOfThisCode), &module);
+    return module;
+}
+}  // namespace
+
+HINSTANCE ModuleHandle() noexcept { return g_module ? g_module : ModuleOfThisCode(); }
+
+void SetModuleHandle(HINSTANCE module) noexcept { g_module = module; }
+
+ka::CriticalSection& GlobalLock() noexcept {
+    static ka::CriticalSection lock;
+    return lock;
+}
+
+void LockServer() noexcept {
+    std::lock_guard<ka::CriticalSection> hold(GlobalLock());
+    ++g_serverLocks;
+}
+
+void UnlockServer() noexcept {
+    std::lock_guard<ka::CriticalSection> hold(GlobalLock());
+    // An unbalanced LockServer(FALSE) must not make the count wrap and pin the library forever.
+    if (g_serverLocks > 0) --g_serverLocks;
+}
+
+long ServerLockCount() noexcept {
+    std::lock_guard<ka::CriticalSection> hold(GlobalLock());
+    return g_serverLocks;
+}
+
+}  // namespace pendrax

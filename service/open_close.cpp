@@ -1,0 +1,100 @@
+// OpenService and Close: the instance's life between the control object's open and close.
+
+#include <cstdint>
+
+#include "device/profile_loader.h"
+#include "device/serial_port.h"
+#include "service/ansi_text.h"
+#include "service/scale_trm07.h"
+
+namespace pendrax {
+
+namespace {
+
+constexpr const char* kEventRequestNames[kEventRequestCount] = {"SOData", "SODirectIO", "SOError", "SOStatusUpdate"};
+constexpr char kShutdownBanner[] = "-=-=-=[  Kolvane-Aris Scale SHUTTING DOWN  ]=-=-=-";
+
+long PointerAsNumber(const void* pointer) noexcept {
+    return static_cast<long>(reinterpret_cast<std::intptr_t>(pointer));
+}
+
+}  // namespace
+
+void CScaleTRM07::AllocateCategorySlot() {
+    // Each open takes a fresh slot; the previous one is given back, not leaked.
+    state_.categorySlot.reset(TlsAlloc());
+    if (state_.categorySlot) {
+        TlsSetValue(state_.categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kMainThread)));
+    }
+}
+
+void CScaleTRM07::DetachControlObject() noexcept {
+    // Held without a reference, so detaching releases nothing.
+    state_.link.dispatch = nullptr;
+}
+
+long CScaleTRM07::BindEventRequests() {
+    for (int index = 0; index < kEventRequestCount; ++index) {
+        std::wstring name = AnsiToWide(kEventRequestNames[index]);
+        LPOLESTR names[] = {&name[0]};
+        const HRESULT hr = state_.link.dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT,
+                                                               &state_.link.dispids[index]);
+        if (hr != S_OK) return index;
+    }
+    return -1;
+}
+
+long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, IDispatch* controlObject) {
+    deviceClass = deviceClass ? deviceClass : "";
+    deviceName = deviceName ? deviceName : "";
+    // A reload replaces the settings, the log file and the claim lock a running read uses.
+    WaitForEventThread();
+    AllocateCategorySlot();
+
+    // A repeated open starts from a clean link: an event must never reach an earlier control object.
+    ControlObjectLink fresh;
+    state_.link = fresh;
+    state_.link.dispatch = controlObject;
+
+    // The profile load opens the log file again; the earlier stream must not be left open.
+    state_.log.CloseFile();
+    if (LoadDeviceProfile(state_, deviceClass, deviceName) != opos::OPOS_SUCCESS) {
+        LogLine(state_, zel::kCritical, "Failed to load Device Profile registry settings.");
+        DetachControlObject();
+        return FailureExit("OpenService", opos::OPOS_E_NOSERVICE);
+    }
+
+    LogLine(state_, zel::kFunctTrace, "ENTER [OpenService].");
+    LogLine(state_, zel::kDataFlow, "  * DeviceClass = [%s].", deviceClass);
+    LogLine(state_, zel::kDataFlow, "  * DeviceName  = [%s].", deviceName);
+    LogLine(state_, zel::kDataFlow, "  * pDispatch   = [%d].", PointerAsNumber(controlObject));
+    LogLine(state_, zel::kInformation, "Device Profile:  Serial Port  = [%s].", state_.serialPort.c_str());
+    LogLine(state_, zel::kInformation, "Device Profile:  Model Number = [%s].", state_.modelNumber.c_str());
+
+    if (controlObject) {
+        const long failed = BindEventRequests();
+        if (failed >= 0) {
+            DetachControlObject();
+            LogLine(state_, zel::kCritical, "Failed to bind to CO Event Request Method [%s].", kEventRequestNames[failed]);
+            return FailureExit("OpenService", opos::OPOS_E_NOSERVICE);
+        }
+    }
+
+    // This scale model needs no device initialisation beyond the profile.
+    state_.open = TRUE;
+    return SuccessExit("OpenService");
+}
+
+long CScaleTRM07::Close() {
+    LogLine(state_, zel::kFunctTrace, "ENTER [Close].");
+    // The event thread uses the port and the claim: it ends before either goes.
+    WaitForEventThread();
+    if (state_.deviceEnabled) SetPortOpen(state_, false);
+    if (state_.claimed) ReleaseDevice();
+    state_.open = FALSE;
+    SuccessExit("Close");
+    LogLine(state_, zel::kInformation, kShutdownBanner);
+    return opos::OPOS_SUCCESS;
+}
+
+}  // namespace pendrax

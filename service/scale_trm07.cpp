@@ -1,0 +1,150 @@
+#include "service/scale_trm07.h"
+
+#include <new>
+
+#include "service/dispatch_table.h"
+#include "service/module.h"
+
+namespace pendrax {
+
+const CLSID CLSID_ScaleTRM07 = {0xA3F61C02, 0x7E45, 0x4D2B, {0x8C, 0x1A, 0x52, 0xB9, 0xE0, 0xD4, 0xF7, 0x13}};
+const IID DIID_ScaleTRM07 = {0xA3F61C01, 0x7E45, 0x4D2B, {0x8C, 0x1A, 0x52, 0xB9, 0xE0, 0xD4, 0xF7, 0x13}};
+
+namespace {
+
+// A read ends at most one attempt (500 ms read, 500 ms pause) after its deadline; the event
+// call into the control object gets the rest.
+constexpr DWORD kEventThreadSlackMs = 10000;
+
+HRESULT MapException() noexcept {
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+}  // namespace
+
+CScaleTRM07::CScaleTRM07() : eventThreadStop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
+    if (!eventThreadStop_) throw std::bad_alloc();
+    LockServer();
+}
+
+CScaleTRM07::~CScaleTRM07() {
+    try {
+        if (state_.open) Close();
+    } catch (...) {
+        // Destruction goes on: the members still release the port, the claim lock and the slot.
+    }
+    WaitForEventThread();
+    UnlockServer();
+}
+
+HRESULT CScaleTRM07::QueryInterface(REFIID riid, void** ppv) noexcept {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) && !IsEqualIID(riid, DIID_ScaleTRM07)) {
+        return E_NOINTERFACE;
+    }
+    *ppv = static_cast<IDispatch*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG CScaleTRM07::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refCount_)); }
+
+ULONG CScaleTRM07::Release() noexcept {
+    const LONG remaining = InterlockedDecrement(&refCount_);
+    if (remaining == 0) delete this;
+    return static_cast<ULONG>(remaining);
+}
+
+HRESULT CScaleTRM07::GetTypeInfoCount(UINT* count) noexcept {
+    if (!count) return E_INVALIDARG;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT CScaleTRM07::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
+    if (info) *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+HRESULT CScaleTRM07::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* dispids) noexcept {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (count == 0) return S_OK;
+    if (!names || !dispids) return E_INVALIDARG;
+    const DispatchEntry* entry = FindDispatchEntry(names[0]);
+    dispids[0] = entry ? entry->dispid : DISPID_UNKNOWN;
+    // Further names would be parameter names; the methods publish none.
+    for (UINT i = 1; i < count; ++i) dispids[i] = DISPID_UNKNOWN;
+    return entry && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+}
+
+HRESULT CScaleTRM07::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                            EXCEPINFO*, UINT* argError) noexcept {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    const DispatchEntry* entry = FindDispatchEntry(dispid);
+    if (!entry) return DISP_E_MEMBERNOTFOUND;
+    // Keeps the instance alive should a method drop the caller's last reference.
+    struct KeepAlive {
+        CScaleTRM07* self;
+        ~KeepAlive() { self->Release(); }
+    } keepAlive{this};
+    AddRef();
+    try {
+        return InvokeDispatchEntry(*this, *entry, flags, params, result, argError);
+    } catch (...) {
+        return MapException();
+    }
+}
+
+bool CScaleTRM07::EventThreadRunning() {
+    if (!eventThread_) return false;
+    if (WaitForSingleObject(eventThread_.get(), 0) == WAIT_TIMEOUT) return true;
+    eventThread_.reset();
+    return false;
+}
+
+void CScaleTRM07::WaitForEventThread() {
+    if (!EventThreadRunning()) return;
+    // The event thread itself may reach a teardown path through a control-object callback.
+    if (GetThreadId(eventThread_.get()) == GetCurrentThreadId()) return;
+
+    SetEvent(eventThreadStop_.get());
+    const DWORD readTimeout = state_.asyncReadTimeout > 0 ? static_cast<DWORD>(state_.asyncReadTimeout) : 0;
+    const DWORD limit = readTimeout > INFINITE - 1 - kEventThreadSlackMs ? INFINITE - 1 : readTimeout + kEventThreadSlackMs;
+    const ULONGLONG start = GetTickCount64();
+    const HANDLE thread = eventThread_.get();
+    bool ended = false;
+    for (;;) {
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        if (elapsed >= limit) break;
+        // A control object may marshal the event to this thread with SendMessage: keep
+        // serving sent messages so neither side waits on the other.
+        const DWORD wait = MsgWaitForMultipleObjectsEx(1, &thread, static_cast<DWORD>(limit - elapsed), QS_SENDMESSAGE,
+                                                       MWMO_INPUTAVAILABLE);
+        if (wait == WAIT_OBJECT_0) {
+            ended = true;
+            break;
+        }
+        if (wait != WAIT_OBJECT_0 + 1) break;
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+    ResetEvent(eventThreadStop_.get());
+    if (ended) {
+        eventThread_.reset();
+        return;
+    }
+    try {
+        LogLine(state_, zel::kCritical, "Event thread still running after %d ms; GLE=[%d].", static_cast<long>(limit),
+                static_cast<long>(GetLastError()));
+    } catch (...) {
+    }
+}
+
+}  // namespace pendrax
