@@ -1,0 +1,17 @@
+#pragma once
+// What the writer processes put into the shared log, so the test can check every line.
+
+#include <string>
+
+namespace zel::test {
+
+constexpr char kWriterFormat[] = "writer %d line %d %s";
+// Long enough that a line torn by another writer could not pass unnoticed.
+constexpr char kWriterPadding[] =
+    "0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz"
+    "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUV|";
+constexpr unsigned long kWriterStartLimitMs = 60000;
+
+inline std::string WriterName(int writer) { return "Writer " + std::to_string(writer); }
+
+}  // namespace zel::test
