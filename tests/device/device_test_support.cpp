@@ -1,0 +1,141 @@
+#include "tests/device/device_test_support.h"
+
+#include <winternl.h>
+
+#include <cstdint>
+#include <sstream>
+
+#include "tests/support/profile_fixture.h"
+
+namespace ka::test {
+
+namespace {
+// Columns of a log line once its tabs have become spaces (display names of up to 15 characters).
+constexpr std::size_t kNameColumn = 18;
+constexpr std::size_t kCategoryColumn = 34;
+constexpr std::size_t kLevelColumn = 50;
+constexpr std::size_t kLevelDigit = kLevelColumn + 13;
+constexpr std::size_t kMessageColumn = 66;
+constexpr std::size_t kColumnWidth = 15;
+
+std::string Trimmed(std::string text) {
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    return text;
+}
+
+bool IsLogLine(const std::string& line) {
+    return line.size() >= kMessageColumn && line[2] == '/' && line[5] == '/' && line[11] == ':' &&
+           line[kLevelDigit] >= '0' && line[kLevelDigit] <= '9';
+}
+
+constexpr ULONG kSystemExtendedHandleInformation = 64;
+struct HandleEntry {
+    void* object;
+    ULONG_PTR processId;
+    ULONG_PTR handle;
+    ULONG access;
+    USHORT creatorBackTrace;
+    USHORT type;
+    ULONG attributes;
+    ULONG reserved;
+};
+struct HandleList {
+    ULONG_PTR count;
+    ULONG_PTR reserved;
+    HandleEntry entries[1];
+};
+using QuerySystemInformation = NTSTATUS(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+
+unsigned long CountListedHandles() {
+    const auto query = reinterpret_cast<QuerySystemInformation>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    if (!query) return 0;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        ULONG needed = 0;
+        const NTSTATUS status = query(kSystemExtendedHandleInformation, buffer.data(),
+                                      static_cast<ULONG>(buffer.size()), &needed);
+        if (status == 0) break;
+        if (buffer.size() >= (1u << 26)) return 0;
+        buffer.resize(buffer.size() * 2);
+    }
+    const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
+    unsigned long mine = 0;
+    for (ULONG_PTR i = 0; i < list->count; ++i) {
+        if (list->entries[i].processId == GetCurrentProcessId()) ++mine;
+    }
+    return mine;
+}
+}  // namespace
+
+std::vector<LogMessage> ReadLogMessages(const std::string& path, const std::string& displayName,
+                                        std::size_t skipBytes) {
+    const std::string whole = ReadWholeFile(path);
+    std::istringstream in(skipBytes < whole.size() ? whole.substr(skipBytes) : std::string());
+    std::vector<LogMessage> messages;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!IsLogLine(line)) continue;
+        LogMessage message;
+        message.displayName = Trimmed(line.substr(kNameColumn, kColumnWidth));
+        if (message.displayName != displayName) continue;
+        message.category = Trimmed(line.substr(kCategoryColumn, kColumnWidth));
+        message.level = line[kLevelDigit] - '0';
+        message.text = line.substr(kMessageColumn);
+        messages.push_back(message);
+    }
+    return messages;
+}
+
+bool TextMatches(const std::string& actual, const std::string& pattern) {
+    static const std::string kNumber = "{n}";
+    std::size_t a = 0;
+    std::size_t p = 0;
+    while (p < pattern.size()) {
+        if (pattern.compare(p, kNumber.size(), kNumber) == 0) {
+            if (a < actual.size() && actual[a] == '-') ++a;
+            const std::size_t digits = a;
+            while (a < actual.size() && actual[a] >= '0' && actual[a] <= '9') ++a;
+            if (a == digits) return false;
+            p += kNumber.size();
+        } else {
+            if (a >= actual.size() || actual[a] != pattern[p]) return false;
+            ++a;
+            ++p;
+        }
+    }
+    return a == actual.size();
+}
+
+std::string CompareMessages(const std::vector<LogMessage>& actual, const std::vector<Expected>& expected) {
+    bool same = actual.size() == expected.size();
+    for (std::size_t i = 0; same && i < actual.size(); ++i) {
+        same = actual[i].level == expected[i].level && TextMatches(actual[i].text, expected[i].text);
+    }
+    if (same) return "";
+    std::ostringstream text;
+    text << "expected lines:\n";
+    for (const auto& e : expected) text << "  (" << e.level << ") " << e.text << "\n";
+    text << "logged lines:\n";
+    for (const auto& a : actual) text << "  (" << a.level << ") " << a.text << "\n";
+    return text.str();
+}
+
+TempLog::TempLog(const std::string& stem) : path_(TempLogPath(stem)) {}
+TempLog::~TempLog() { DeleteFileA(path_.c_str()); }
+
+std::unique_ptr<pendrax::ScaleState> MakeOpeningThreadState() {
+    auto state = std::make_unique<pendrax::ScaleState>();
+    state->categorySlot.reset(TlsAlloc());
+    TlsSetValue(state->categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kMainThread)));
+    return state;
+}
+
+unsigned long OpenHandleCount() {
+    DWORD count = 0;
+    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) return count;
+    return CountListedHandles();
+}
+
+}  // namespace ka::test

@@ -1,0 +1,65 @@
+#pragma once
+// What the device-link tests share: a state record that logs as the opening thread does, the
+// lines it wrote, and a count of the process's open handles.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "service/scale_state.h"
+
+namespace ka::test {
+
+// One line of the log file, as its columns show it.
+struct LogMessage {
+    int level = -1;
+    std::string displayName;
+    std::string category;
+    std::string text;
+};
+
+// An expected line; "{n}" in the text stands for any decimal number (a last-error code).
+struct Expected {
+    int level;
+    std::string text;
+};
+
+// The lines a display name wrote into the log file, past the first `skipBytes` bytes.
+std::vector<LogMessage> ReadLogMessages(const std::string& path, const std::string& displayName,
+                                        std::size_t skipBytes = 0);
+
+// Empty when the lines are the expected ones in order, else a description of the difference.
+std::string CompareMessages(const std::vector<LogMessage>& actual, const std::vector<Expected>& expected);
+bool TextMatches(const std::string& actual, const std::string& pattern);
+
+// A fresh log file path, removed when the test ends.
+class TempLog {
+public:
+    explicit TempLog(const std::string& stem);
+    ~TempLog();
+    TempLog(const TempLog&) = delete;
+    TempLog& operator=(const TempLog&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// A state record whose thread-local category is 1, as on the thread that opened the device.
+std::unique_ptr<pendrax::ScaleState> MakeOpeningThreadState();
+
+// Handles the process holds open now. Wine's GetProcessHandleCount answers 0, so the system's
+// handle list is counted there instead.
+unsigned long OpenHandleCount();
+
+constexpr char kScaleClass[] = "Scale";
+
+}  // namespace ka::test
+
+#define EXPECT_LOG(actual, ...)                                                             \
+    do {                                                                                    \
+        const std::string difference = ::ka::test::CompareMessages((actual), __VA_ARGS__); \
+        EXPECT_TRUE(difference.empty()) << difference;                                      \
+    } while (0)

@@ -1,0 +1,405 @@
+// Loading the device profile from the Wine prefix's real registry, with the lines it logs.
+
+#include "device/profile_loader.h"
+
+#include <gtest/gtest.h>
+#include <sddl.h>
+
+#include <utility>
+
+#include "tests/device/device_test_support.h"
+#include "tests/support/profile_fixture.h"
+
+namespace {
+
+using ka::test::Expected;
+using ka::test::kScaleClass;
+using ka::test::ProfileFixture;
+using ka::test::ReadLogMessages;
+using ka::test::TempLog;
+
+constexpr char kDevice[] = "dev-profile";
+constexpr char kBanner[] = "-=-=-=-=[ Kolvane-Aris Scale STARTING UP ]=-=-=-=-";
+constexpr char kDefaultLogFile[] = "c:\\OposAdmin.log";
+
+const Expected kBannerLine{2, kBanner};
+const std::vector<Expected> kVerbosityDefaulted = {
+    {1, "Failed to query registry value [LogVerbosity]; GLE=[{n}]."}, {2, "Defaulting to log file verbosity [2]."}};
+const std::vector<Expected> kPortAndModelDefaulted = {
+    {1, "Failed to query registry value [SerialPort]; GLE=[{n}]."},
+    {2, "Defaulting to serial port [COM1]."},
+    {1, "Failed to query registry value [ModelNumber]; GLE=[{n}]."},
+    {2, "Defaulting to model number [(Generic)]."}};
+
+std::vector<Expected> Joined(std::initializer_list<std::vector<Expected>> parts) {
+    std::vector<Expected> all;
+    for (const auto& part : parts) all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+using Values = std::vector<std::pair<std::string, std::string>>;
+
+// A profile made of exactly these device values, logging into a fresh file.
+class ProfileLoading : public ::testing::Test {
+protected:
+    void WriteDevice(const Values& values) {
+        profile_.SetDeviceString(kDevice, "", "KolvaneAris.ScaleTRM07");
+        for (const auto& [name, text] : values) profile_.SetDeviceString(kDevice, name, text);
+    }
+
+    // Loads into a fresh state record; the record stays open for inspection.
+    long Load(const Values& values) {
+        WriteDevice(values);
+        return LoadOnly();
+    }
+    long LoadOnly() {
+        state_.reset();  // closes the previous log file before it is removed
+        log_ = std::make_unique<TempLog>("device-profile");
+        profile_.SetProviderString("LogFile", log_->path());
+        state_ = ka::test::MakeOpeningThreadState();
+        return pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice);
+    }
+    std::vector<ka::test::LogMessage> Messages() const { return ReadLogMessages(log_->path(), kDevice); }
+
+    ProfileFixture profile_;
+    std::unique_ptr<TempLog> log_;
+    std::unique_ptr<pendrax::ScaleState> state_;
+
+    void TearDown() override { state_.reset(); }
+};
+
+TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
+    const long result = Load({
+        {"LogVerbosity", "4 - Internal Function Call Traces and Return Value Traces  ||| Logging verbosity level"},
+        {"SerialPort", "COM3  ||| Port on which scale is attached"},
+        {"ModelNumber", "TRM-07  ||| The model number of the scale represented by this profile."},
+        {"BaudRate", "19200   ||| Baud rate of connection between scale and POS terminal"},
+        {"DataSize", "8"},
+        {"Parity", "Odd"},
+        {"StartBits", "1"},
+        {"StopBits", "2"},
+    });
+    ASSERT_EQ(result, 0) << "LoadDeviceProfile answered " << result;
+
+    EXPECT_EQ(state_->logFilePath, log_->path());
+    EXPECT_EQ(state_->logVerbosity, 4);
+    EXPECT_EQ(state_->baudRate, 19200u);
+    EXPECT_EQ(state_->dataBits, 8);
+    EXPECT_EQ(state_->parity, ODDPARITY);
+    EXPECT_EQ(state_->stopBits, TWOSTOPBITS);
+    EXPECT_EQ(state_->serialPort, "COM3");
+    EXPECT_EQ(state_->modelNumber, "TRM-07");
+    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM3");
+    EXPECT_TRUE(state_->claimLock.valid());
+    EXPECT_EQ(state_->log.DisplayName(), kDevice);
+
+    const auto messages = Messages();
+    EXPECT_LOG(messages, {kBannerLine,
+                          {2, "Overriding BaudRate string 1 with user provided [19200]."},
+                          {2, "Overriding Data Bits string 1 with user provided [8]."},
+                          {2, "Overriding Stop Bits string 1 with user provided [2]."}});
+    for (const auto& m : messages) EXPECT_EQ(m.category, "Main Thread") << m.text;
+}
+
+TEST_F(ProfileLoading, DeviceKeyWithoutValuesTakesEveryDefault) {
+    ASSERT_EQ(Load({}), 0);
+    EXPECT_EQ(state_->logVerbosity, 2);
+    EXPECT_EQ(state_->baudRate, 9600u);
+    EXPECT_EQ(state_->dataBits, 7);
+    EXPECT_EQ(state_->parity, EVENPARITY);
+    EXPECT_EQ(state_->stopBits, ONESTOPBIT);
+    EXPECT_EQ(state_->serialPort, "COM1");
+    EXPECT_EQ(state_->modelNumber, "(Generic)");
+    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM1");
+    EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
+}
+
+TEST_F(ProfileLoading, MissingDeviceKeyTakesEveryDefault) {
+    ASSERT_EQ(LoadOnly(), 0);
+    EXPECT_EQ(state_->serialPort, "COM1");
+    EXPECT_EQ(state_->baudRate, 9600u);
+    EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
+}
+
+TEST_F(ProfileLoading, ValuesOfAnotherTypeCountAsAbsent) {
+    WriteDevice({{"LogVerbosity", "4"}, {"ModelNumber", "TRM-07"}});
+    profile_.SetDeviceDword(kDevice, "BaudRate", 19200);
+    profile_.SetDeviceDword(kDevice, "SerialPort", 3);
+    profile_.SetDeviceDword(kDevice, "Parity", 'O');
+    ASSERT_EQ(LoadOnly(), 0);
+    EXPECT_EQ(state_->baudRate, 9600u);
+    EXPECT_EQ(state_->parity, EVENPARITY);
+    EXPECT_EQ(state_->serialPort, "COM1");
+    EXPECT_LOG(Messages(), {kBannerLine,
+                            {1, "Failed to query registry value [SerialPort]; GLE=[{n}]."},
+                            {2, "Defaulting to serial port [COM1]."}});
+}
+
+struct NumberCase {
+    const char* text;
+    DWORD stored;
+    const char* line;  // null: the default is used without a line
+};
+
+TEST_F(ProfileLoading, BaudRateFollowsTheLeadingNumberRule) {
+    const NumberCase cases[] = {
+        {"4800", 4800, "Overriding BaudRate string 1 with user provided [4800]."},
+        {" 2400 baud", 2400, "Overriding BaudRate string 1 with user provided [2400]."},
+        {"0", 0, "Overriding BaudRate string 1 with user provided [0]."},
+        {"   ", 0, "Overriding BaudRate string 1 with user provided [0]."},
+        {"-5", static_cast<DWORD>(-5), "Overriding BaudRate string 1 with user provided [-5]."},
+        {"+1200", 1200, "Overriding BaudRate string 1 with user provided [1200]."},
+        {"99999999999", 2147483647, "Overriding BaudRate string 1 with user provided [2147483647]."},
+        {"", 9600, nullptr},
+        {"abc", 9600, nullptr},
+        {"-0", 9600, nullptr},
+        {"+0", 9600, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("BaudRate \"") + c.text + "\"");
+        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"BaudRate", c.text}}),
+                  0);
+        EXPECT_EQ(state_->baudRate, c.stored);
+        std::vector<Expected> expected = {kBannerLine};
+        if (c.line) expected.push_back({2, c.line});
+        EXPECT_LOG(Messages(), expected);
+    }
+}
+
+TEST_F(ProfileLoading, DataSizeKeepsTheLowByte) {
+    const NumberCase cases[] = {
+        {"264", 8, "Overriding Data Bits string 1 with user provided [8]."},
+        {" 7", 7, "Overriding Data Bits string 1 with user provided [7]."},
+        {"-1", 255, "Overriding Data Bits string 1 with user provided [255]."},
+        {"6 bits  ||| Data bits", 6, "Overriding Data Bits string 1 with user provided [6]."},
+        {"letters", 7, nullptr},
+        {"", 7, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("DataSize \"") + c.text + "\"");
+        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"DataSize", c.text}}),
+                  0);
+        EXPECT_EQ(state_->dataBits, c.stored);
+        std::vector<Expected> expected = {kBannerLine};
+        if (c.line) expected.push_back({2, c.line});
+        EXPECT_LOG(Messages(), expected);
+    }
+}
+
+TEST_F(ProfileLoading, LogVerbosityZeroIsAcceptedAndOtherNonNumbersDefault) {
+    ASSERT_EQ(Load({{"LogVerbosity", "0"}}), 0);
+    EXPECT_EQ(state_->logVerbosity, 0);
+    // Verbosity 0 keeps even the banner and the fallback lines out of the file.
+    EXPECT_LOG(Messages(), {});
+
+    for (const char* text : {"-0", "x", ""}) {
+        SCOPED_TRACE(std::string("LogVerbosity \"") + text + "\"");
+        ASSERT_EQ(Load({{"LogVerbosity", text}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}}), 0);
+        EXPECT_EQ(state_->logVerbosity, 2);
+        EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted}));
+    }
+}
+
+TEST_F(ProfileLoading, ParityIsChosenByItsFirstCapital) {
+    const std::pair<const char*, BYTE> cases[] = {
+        {"Even", EVENPARITY}, {"even", NOPARITY}, {"Odd", ODDPARITY},   {"odd", NOPARITY},
+        {"Mark", MARKPARITY}, {"Space", SPACEPARITY}, {"S", SPACEPARITY}, {"None", NOPARITY},
+        {"Blank", NOPARITY},  {"", NOPARITY},     {"  Even", NOPARITY},
+    };
+    for (const auto& [text, code] : cases) {
+        SCOPED_TRACE(std::string("Parity \"") + text + "\"");
+        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"Parity", text}}), 0);
+        EXPECT_EQ(state_->parity, code);
+        EXPECT_LOG(Messages(), {kBannerLine});
+    }
+}
+
+TEST_F(ProfileLoading, StopBitsAreChosenByTheExactText) {
+    const std::pair<const char*, BYTE> cases[] = {
+        {"1", ONESTOPBIT},   {"One", ONESTOPBIT}, {"1.5", ONE5STOPBITS}, {"2", TWOSTOPBITS},
+        {"2.0", ONESTOPBIT}, {"2  ||| Stop bits", TWOSTOPBITS}, {" 2", ONESTOPBIT},
+    };
+    for (const auto& [text, code] : cases) {
+        SCOPED_TRACE(std::string("StopBits \"") + text + "\"");
+        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"StopBits", text}}),
+                  0);
+        EXPECT_EQ(state_->stopBits, code);
+        EXPECT_LOG(Messages(), {kBannerLine,
+                                {2, "Overriding Stop Bits string 1 with user provided [" +
+                                        std::to_string(static_cast<int>(code)) + "]."}});
+    }
+}
+
+TEST_F(ProfileLoading, WithoutProviderKeyTheLogGoesToTheDefaultFile) {
+    WriteDevice({{"LogVerbosity", "4"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}});
+    profile_.RemoveProviderKey();
+    const std::size_t before = ka::test::ReadWholeFile(kDefaultLogFile).size();
+    state_ = ka::test::MakeOpeningThreadState();
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice), 0);
+    EXPECT_EQ(state_->logFilePath, kDefaultLogFile);
+    EXPECT_LOG(ReadLogMessages(kDefaultLogFile, kDevice, before),
+               {kBannerLine,
+                {1, "Failed to query registry value [LogFile]; GLE=[{n}]."},
+                {2, "Defaulting to log file [c:\\OposAdmin.log]."}});
+}
+
+TEST_F(ProfileLoading, DeviceNamesOnOnePortShareOneClaimMutex) {
+    profile_.WriteScaleProfile("dev-shared-a", "COM4", "unused");
+    profile_.WriteScaleProfile("dev-shared-b", "COM4", "unused");
+    profile_.WriteScaleProfile("dev-other", "COM5", "unused");
+    TempLog log("device-claim-name");
+    profile_.SetProviderString("LogFile", log.path());
+    auto a = ka::test::MakeOpeningThreadState();
+    auto b = ka::test::MakeOpeningThreadState();
+    auto other = ka::test::MakeOpeningThreadState();
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*a, kScaleClass, "dev-shared-a"), 0);
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*b, kScaleClass, "DEV-SHARED-B"), 0);
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*other, kScaleClass, "dev-other"), 0);
+    EXPECT_EQ(a->claimLockName, "KA-Scale-Claim-COM4");
+    EXPECT_EQ(b->claimLockName, a->claimLockName);
+    EXPECT_EQ(other->claimLockName, "KA-Scale-Claim-COM5");
+
+    // The mutex is one named object: held through one handle, it is taken for the other.
+    ASSERT_EQ(WaitForSingleObject(a->claimLock.get(), 0), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(b->claimLock.get(), 0), WAIT_OBJECT_0) << "same thread, so it is taken again";
+    ReleaseMutex(b->claimLock.get());
+    ReleaseMutex(a->claimLock.get());
+    ka::UniqueHandle named(OpenMutexA(SYNCHRONIZE, FALSE, "KA-Scale-Claim-COM4"));
+    EXPECT_TRUE(named.valid()) << "GLE=" << GetLastError();
+}
+
+TEST_F(ProfileLoading, DeviceNamespacePortGetsAUsableClaimMutex) {
+    ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "\\\\.\\COM10"}, {"ModelNumber", "TRM-07"}}), 0);
+    EXPECT_EQ(state_->serialPort, "\\\\.\\COM10");
+    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM10");
+    EXPECT_TRUE(state_->claimLock.valid());
+}
+
+TEST_F(ProfileLoading, ReloadingReplacesTheClaimMutex) {
+    WriteDevice({{"LogVerbosity", "2"}, {"SerialPort", "COM5"}, {"ModelNumber", "TRM-07"}});
+    ASSERT_EQ(LoadOnly(), 0);
+    profile_.SetDeviceString(kDevice, "SerialPort", "COM6");
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice), 0);
+    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM6");
+    // The handle held now is COM6's: a second handle to that name sees the same ownership.
+    ASSERT_EQ(WaitForSingleObject(state_->claimLock.get(), 0), WAIT_OBJECT_0);
+    ka::UniqueHandle com6(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "KA-Scale-Claim-COM6"));
+    ASSERT_TRUE(com6.valid());
+    EXPECT_TRUE(ReleaseMutex(com6.get())) << "owned through the state's handle, so releasable through this one";
+}
+
+// --- The readers themselves ------------------------------------------------------------------
+
+class ProfileReading : public ::testing::Test {
+protected:
+    ProfileFixture profile_;
+
+    void SetRaw(const std::string& name, DWORD type, const void* data, DWORD size) {
+        profile_.SetDeviceString(kDevice, "", "KolvaneAris.ScaleTRM07");
+        ka::UniqueKey key;
+        const std::string path = std::string(ka::test::kScaleClassPath) + "\\" + kDevice;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key.get(), name.c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
+    }
+    long Read(const char* name, std::string& text) {
+        return pendrax::ReadProfileString(kScaleClass, kDevice, name, text);
+    }
+};
+
+TEST_F(ProfileReading, TextEndsAtItsFirstNulOrItsData) {
+    SetRaw("Unterminated", REG_SZ, "COM2", 4);
+    SetRaw("EmbeddedNul", REG_SZ, "COM3\0junk", 10);
+    SetRaw("Empty", REG_SZ, "", 0);
+    std::string text = "untouched";
+    EXPECT_EQ(Read("Unterminated", text), 0);
+    EXPECT_EQ(text, "COM2");
+    EXPECT_EQ(Read("EmbeddedNul", text), 0);
+    EXPECT_EQ(text, "COM3");
+    EXPECT_EQ(Read("Empty", text), 0);
+    EXPECT_EQ(text, "");
+}
+
+TEST_F(ProfileReading, FailuresAreWindowsErrorCodes) {
+    const DWORD number = 9600;
+    SetRaw("Dword", REG_DWORD, &number, sizeof number);
+    SetRaw("Expandable", REG_EXPAND_SZ, "COM1", 5);
+    std::string text = "untouched";
+    EXPECT_EQ(Read("Dword", text), ERROR_INVALID_DATATYPE);
+    EXPECT_EQ(Read("Expandable", text), ERROR_INVALID_DATATYPE);
+    EXPECT_EQ(Read("Missing", text), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(pendrax::ReadProfileString(kScaleClass, "dev-no-such-key", "SerialPort", text), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(text, "untouched");
+
+    long value = 7;
+    EXPECT_EQ(pendrax::ReadProfileNumber(kScaleClass, kDevice, "Dword", value), ERROR_INVALID_DATATYPE);
+    EXPECT_EQ(pendrax::ReadProfileNumber(kScaleClass, kDevice, "Missing", value), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(value, 7);
+    SetRaw("Letters", REG_SZ, "abc", 4);
+    EXPECT_EQ(pendrax::ReadProfileNumber(kScaleClass, kDevice, "Letters", value), -1);
+    SetRaw("Leading", REG_SZ, "12abc", 6);
+    EXPECT_EQ(pendrax::ReadProfileNumber(kScaleClass, kDevice, "Leading", value), 0);
+    EXPECT_EQ(value, 12);
+}
+
+TEST_F(ProfileReading, NullClassAndNameReadTheProviderKey) {
+    profile_.SetProviderString("LogFile", "c:\\pos\\scale.log  ||| shared log");
+    std::string text;
+    EXPECT_EQ(pendrax::ReadProfileString(nullptr, nullptr, "LogFile", text), 0);
+    EXPECT_EQ(text, "c:\\pos\\scale.log");
+}
+
+// Keys a standard user may read but not change: restores their own security when done.
+class ReadOnlyKey {
+public:
+    explicit ReadOnlyKey(const std::string& path) : path_(path) {
+        ka::UniqueKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, READ_CONTROL | WRITE_DAC, key.put()) != ERROR_SUCCESS)
+            return;
+        DWORD size = 0;
+        RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+        saved_.resize(size);
+        if (RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS) return;
+        PSECURITY_DESCRIPTOR readOnly = nullptr;
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                  nullptr))
+            return;
+        applied_ = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
+        LocalFree(readOnly);
+    }
+    ~ReadOnlyKey() {
+        if (!applied_) return;
+        ka::UniqueKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC, key.put()) == ERROR_SUCCESS)
+            RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data());
+    }
+    bool applied() const { return applied_; }
+
+private:
+    std::string path_;
+    std::vector<BYTE> saved_;
+    bool applied_ = false;
+};
+
+TEST_F(ProfileLoading, KeysThatOnlyAllowReadingAreStillRead) {
+    WriteDevice({{"LogVerbosity", "4"}, {"SerialPort", "COM3"}, {"ModelNumber", "TRM-07"}, {"BaudRate", "4800"}});
+    log_ = std::make_unique<TempLog>("device-profile");
+    profile_.SetProviderString("LogFile", log_->path());
+    {
+        ReadOnlyKey device(std::string(ka::test::kScaleClassPath) + "\\" + kDevice);
+        ReadOnlyKey provider(ka::test::kProviderPath);
+        ASSERT_TRUE(device.applied() && provider.applied());
+        ka::UniqueKey writable;
+        ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, ka::test::kProviderPath, 0, KEY_ALL_ACCESS, writable.put()),
+                  ERROR_ACCESS_DENIED)
+            << "the key should refuse full access";
+
+        state_ = ka::test::MakeOpeningThreadState();
+        ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice), 0);
+    }
+    EXPECT_EQ(state_->logFilePath, log_->path());
+    EXPECT_EQ(state_->logVerbosity, 4);
+    EXPECT_EQ(state_->serialPort, "COM3");
+    EXPECT_EQ(state_->baudRate, 4800u);
+}
+
+}  // namespace
