@@ -1,6 +1,6 @@
 #include "device/leading_number.h"
 
-#include <climits>
+#include <cstdint>
 
 namespace pendrax {
 
@@ -12,15 +12,17 @@ long LeadingDecimal(std::string_view text) noexcept {
         negative = text[i] == '-';
         ++i;
     }
-    // Accumulated as a magnitude one past LONG_MAX so that LONG_MIN itself fits.
-    constexpr long long kLimit = static_cast<long long>(LONG_MAX) + 1;
+    // Profile numbers are 32-bit on every host, whatever width `long` has there. Accumulated as
+    // a magnitude one past the largest so that the smallest itself fits.
+    constexpr long long kLargest = INT32_MAX;
+    constexpr long long kLimit = kLargest + 1;
     long long magnitude = 0;
     for (; i < text.size() && IsDigit(text[i]); ++i) {
         magnitude = magnitude * 10 + (text[i] - '0');
         if (magnitude > kLimit) magnitude = kLimit;
     }
     if (negative) return static_cast<long>(-magnitude);
-    return magnitude > LONG_MAX ? LONG_MAX : static_cast<long>(magnitude);
+    return static_cast<long>(magnitude > kLargest ? kLargest : magnitude);
 }
 
 }  // namespace pendrax
