@@ -1,0 +1,229 @@
+// Claim, release and enabling, across threads, instances and processes.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "common/unique_handle.h"
+#include "tests/service/frame_fixture.h"
+#include "tests/support/cables.h"
+
+namespace ka::test {
+namespace {
+
+// Runs one call on a thread of its own, with the instance's pointer as the control object's
+// threads would use it: directly, without marshalling.
+long OnOtherThread(IDispatch* object, long (*call)(const ScaleClient& scale)) {
+    struct Context {
+        IDispatch* object;
+        long (*call)(const ScaleClient&);
+        long result;
+    } context{object, call, -1};
+    ka::UniqueHandle thread(CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* c = static_cast<Context*>(p);
+            c->object->AddRef();
+            ComPtr<IDispatch> held;
+            *held.put() = c->object;
+            ScaleClient scale(std::move(held));
+            c->result = c->call(scale);
+            return 0;
+        },
+        &context, 0, nullptr));
+    EXPECT_TRUE(thread);
+    if (!thread) return -1;
+    EXPECT_EQ(WaitForSingleObject(thread.get(), 30000), WAIT_OBJECT_0);
+    return context.result;
+}
+
+class ClaimTest : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        WriteProfile("ClaimScale", "COM5");
+        scale_ = OpenedScale("ClaimScale");
+        ASSERT_TRUE(scale_);
+    }
+    ScaleClient scale_;
+};
+
+TEST_F(ClaimTest, ClaimTwiceOnOneThreadAnswersZeroBothTimes) {
+    size_t mark = LogSize();
+    EXPECT_EQ(scale_.Claim(500), 0);
+    EXPECT_EQ(LogSince(mark), (Lines{"ENTER [Claim].", "  * Timeout = [500].", "LEAVE [Claim]."}));
+    mark = LogSize();
+    EXPECT_EQ(scale_.Claim(-1), 0);
+    EXPECT_EQ(LogSince(mark), (Lines{"ENTER [Claim].", "  * Timeout = [-1].", "Device has *already* been claimed by me.",
+                                     "LEAVE [Claim]."}));
+    const auto entries = ReadLogEntries(logPath_);
+    const auto already = std::find_if(entries.begin(), entries.end(), [](const LogEntry& e) {
+        return e.message == "Device has *already* been claimed by me.";
+    });
+    ASSERT_NE(already, entries.end());
+    EXPECT_EQ(already->level, "Significant (1)");
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 1);
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+}
+
+TEST_F(ClaimTest, AnotherThreadOfTheApplicationFindsTheDeviceClaimed) {
+    ASSERT_EQ(scale_.Claim(0), 0);
+    const size_t mark = LogSize();
+    EXPECT_EQ(OnOtherThread(scale_.get(), [](const ScaleClient& s) { return s.Claim(-1); }), 102);
+    EXPECT_EQ(LogSince(mark), (Lines{"ENTER [Claim].", "  * Timeout = [-1].", "Device is claimed by someone else.",
+                                     "Routine returned unsuccessful result [Claim] [102].", "LEAVE [Claim]."}));
+    EXPECT_EQ(OnOtherThread(scale_.get(), [](const ScaleClient& s) { return s.ReleaseDevice(); }), 102);
+    EXPECT_EQ(OnOtherThread(scale_.get(), [](const ScaleClient& s) { return s.SetDeviceEnabled(true); }), 102);
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0) << "a refused enable leaves the port closed";
+    // Lines written on a thread that never opened the device carry no category.
+    for (const auto& entry : ReadLogEntries(logPath_)) {
+        if (entry.message == "Device is claimed by someone else.") {
+            EXPECT_EQ(entry.category, "");
+        }
+    }
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+}
+
+TEST_F(ClaimTest, AnotherProcessHoldingThePortsClaimAnswersClaimedWithoutWaiting) {
+    const std::string ready = "FrameClaimReady-" + std::to_string(GetCurrentProcessId());
+    const std::string quit = "FrameClaimQuit-" + std::to_string(GetCurrentProcessId());
+    ka::UniqueHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
+    ka::UniqueHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, quit.c_str()));
+    ASSERT_TRUE(readyEvent && quitEvent);
+
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string holder(self);
+    holder = holder.substr(0, holder.find_last_of('\\') + 1) + "claim_holder.exe";
+    // A second device name on the same port shares the claim.
+    WriteProfile("ClaimScale2", "COM5");
+    std::string commandLine = "\"" + holder + "\" ClaimScale2 " + ready + " " + quit;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessA(holder.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                               &process))
+        << holder << " GLE=" << GetLastError();
+    ka::UniqueHandle processHandle(process.hProcess);
+    ka::UniqueHandle threadHandle(process.hThread);
+    const HANDLE started[] = {readyEvent.get(), processHandle.get()};
+    ASSERT_EQ(WaitForMultipleObjects(2, started, FALSE, 30000), WAIT_OBJECT_0) << "the holder did not claim";
+
+    const ULONGLONG before = GetTickCount64();
+    EXPECT_EQ(scale_.Claim(-1), 102);
+    EXPECT_EQ(scale_.Claim(1000), 102);
+    EXPECT_LT(GetTickCount64() - before, 1000u) << "the probe answers before any wait";
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 0);
+
+    SetEvent(quitEvent.get());
+    ASSERT_EQ(WaitForSingleObject(processHandle.get(), 30000), WAIT_OBJECT_0);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(processHandle.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u) << "the holder's own claim";
+    EXPECT_EQ(scale_.Claim(0), 0) << "the holder gave the claim back when it closed";
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+}
+
+TEST_F(ClaimTest, TwoInstancesOnOneThreadSharingAPortBothClaim) {
+    WriteProfile("ClaimScale2", "COM5");
+    ScaleClient second = OpenedScale("ClaimScale2");
+    EXPECT_EQ(scale_.Claim(0), 0);
+    EXPECT_EQ(second.Claim(0), 0) << "the lock belongs to the thread, so the second probe and wait pass";
+    EXPECT_EQ(second.ReleaseDevice(), 0);
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+    EXPECT_EQ(OnOtherThread(scale_.get(), [](const ScaleClient& s) {
+                  const long claimed = s.Claim(0);
+                  s.ReleaseDevice();
+                  return claimed;
+              }),
+              0)
+        << "both releases together gave the lock back";
+}
+
+TEST_F(ClaimTest, ReleasingAnUnclaimedDeviceAnswersNotClaimed) {
+    const size_t mark = LogSize();
+    EXPECT_EQ(scale_.ReleaseDevice(), 103);
+    const Lines expected{"ENTER [ReleaseDevice].", "Device is not claimed by me.",
+                         "Routine returned unsuccessful result [ReleaseDevice] [103].", "LEAVE [ReleaseDevice]."};
+    EXPECT_EQ(LogSince(mark), expected);
+    EXPECT_EQ(scale_.ResultCode(), 103);
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropResultCodeExtended), 0);
+
+    // Release is ReleaseDevice under another DISPID, lines and routine name included.
+    const size_t releaseMark = LogSize();
+    EXPECT_EQ(scale_.Release(), 103);
+    EXPECT_EQ(LogSince(releaseMark), expected);
+}
+
+TEST_F(ClaimTest, ReleaseLogsExactlyWhatReleaseDeviceLogs) {
+    ASSERT_EQ(scale_.Claim(0), 0);
+    const size_t mark = LogSize();
+    EXPECT_EQ(scale_.Release(), 0);
+    EXPECT_EQ(LogSince(mark), (Lines{"ENTER [ReleaseDevice].", "LEAVE [ReleaseDevice]."}));
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 0);
+}
+
+TEST_F(ClaimTest, ReleasingAnEnabledDeviceClosesThePortFirst) {
+    ASSERT_EQ(scale_.Claim(0), 0);
+    ASSERT_EQ(scale_.SetDeviceEnabled(true), 0);
+    const size_t mark = LogSize();
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+    EXPECT_EQ(LogSince(mark),
+              (Lines{"ENTER [ReleaseDevice].", "Device disabled successfully.", "LEAVE [ReleaseDevice]."}));
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 0);
+}
+
+TEST_F(ClaimTest, EnablingAnUnclaimedDeviceAnswersNotClaimedAndLeavesThePortAlone) {
+    const size_t mark = LogSize();
+    EXPECT_EQ(scale_.SetDeviceEnabled(true), 103);
+    EXPECT_EQ(LogSince(mark), (Lines{"Device is not claimed by me.",
+                                     "Routine returned unsuccessful result [SetPropertyNumber(DeviceEnabled)] [103].",
+                                     "LEAVE [SetPropertyNumber(DeviceEnabled)]."}));
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0);
+}
+
+TEST_F(ClaimTest, EnablingTwiceOpensThePortOnce) {
+    ASSERT_EQ(scale_.Claim(0), 0);
+    const size_t mark = LogSize();
+    EXPECT_EQ(scale_.SetDeviceEnabled(true), 0);
+    EXPECT_EQ(scale_.SetDeviceEnabled(true), 0);
+    EXPECT_EQ(LogSince(mark), (Lines{"Device enabled successfully.", "LEAVE [SetPropertyNumber(DeviceEnabled)].",
+                                     "LEAVE [SetPropertyNumber(DeviceEnabled)]."}));
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 1);
+
+    const size_t disableMark = LogSize();
+    EXPECT_EQ(scale_.SetDeviceEnabled(false), 0);
+    EXPECT_EQ(scale_.SetDeviceEnabled(false), 0);
+    EXPECT_EQ(LogSince(disableMark), (Lines{"Device disabled successfully.", "LEAVE [SetPropertyNumber(DeviceEnabled)].",
+                                            "LEAVE [SetPropertyNumber(DeviceEnabled)]."}));
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+}
+
+TEST_F(ClaimTest, AnyNonzeroNumberEnables) {
+    ASSERT_EQ(scale_.Claim(0), 0);
+    scale_.SetPropertyNumber(kPropDeviceEnabled, -7);
+    EXPECT_EQ(scale_.ResultCode(), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 1);
+    EXPECT_EQ(scale_.ReleaseDevice(), 0);
+}
+
+TEST_F(ClaimTest, DisablingAnUnclaimedDisabledDeviceSetsResultCodeZero) {
+    EXPECT_EQ(scale_.GetPropertyNumber(5), 0);
+    ASSERT_EQ(scale_.ResultCode(), 106);
+    EXPECT_EQ(scale_.SetDeviceEnabled(false), 0);
+}
+
+TEST_F(ClaimTest, EnablingOnAMissingPortAnswersNoService) {
+    WriteProfile("ClaimMissing", kMissingPort);
+    ScaleClient missing = OpenedScale("ClaimMissing");
+    ASSERT_EQ(missing.Claim(0), 0);
+    EXPECT_EQ(missing.SetDeviceEnabled(true), 104);
+    EXPECT_EQ(missing.GetPropertyNumber(kPropDeviceEnabled), 0);
+    EXPECT_EQ(missing.GetPropertyNumber(kPropClaimed), 1);
+    EXPECT_EQ(missing.ReleaseDevice(), 0);
+}
+
+}  // namespace
+}  // namespace ka::test
