@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "service/scale_state.h"
@@ -55,6 +56,12 @@ std::unique_ptr<pendrax::ScaleState> MakeOpeningThreadState();
 unsigned long OpenHandleCount();
 
 constexpr char kScaleClass[] = "Scale";
+
+// The cables are pseudo-terminals: they carry 8-bit characters without parity only, and the
+// kernel refuses a change to 7 bits or to parity once a cable has been set up. Profiles that
+// open a cable therefore ask for 8 bits and no parity.
+using ProfileValues = std::vector<std::pair<std::string, std::string>>;
+inline const ProfileValues kCableLine = {{"DataSize", "8"}, {"Parity", "None"}};
 
 }  // namespace ka::test
 

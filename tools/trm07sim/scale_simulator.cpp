@@ -31,7 +31,7 @@ std::string Printable(const std::string& bytes) {
     return shown;
 }
 
-DWORD Configure(HANDLE port, const LineSettings& settings) {
+DWORD ApplyLineSettings(HANDLE port, const LineSettings& settings) {
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
     if (!GetCommState(port, &dcb)) return GetLastError();
@@ -40,8 +40,6 @@ DWORD Configure(HANDLE port, const LineSettings& settings) {
     dcb.Parity = settings.parity;
     dcb.StopBits = settings.stopBits;
     if (!SetCommState(port, &dcb)) return GetLastError();
-    COMMTIMEOUTS timeouts = kBlockingReads;
-    if (!SetCommTimeouts(port, &timeouts)) return GetLastError();
     return ERROR_SUCCESS;
 }
 }  // namespace
@@ -55,7 +53,11 @@ DWORD ScaleSimulator::Open(const std::string& port, const LineSettings& settings
     ka::UniqueFile opened(CreateFileA(port.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OVERLAPPED, nullptr));
     if (!opened) return GetLastError();
-    if (const DWORD error = Configure(opened.get(), settings)) return error;
+    COMMTIMEOUTS timeouts = kBlockingReads;
+    if (!SetCommTimeouts(opened.get(), &timeouts)) return GetLastError();
+    // A pseudo-terminal cable carries 8-bit characters whatever is asked of it and may refuse
+    // other settings; the scale answers all the same, and the refusal is there to be reported.
+    lineSettingsError_ = ApplyLineSettings(opened.get(), settings);
     // Whatever an earlier user of the cable left unread is not a request to this scale.
     PurgeComm(opened.get(), PURGE_RXCLEAR | PURGE_TXCLEAR);
 

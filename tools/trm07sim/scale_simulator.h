@@ -56,8 +56,11 @@ public:
     ScaleSimulator& operator=(const ScaleSimulator&) = delete;
 
     // Opens the port ("\\\\.\\COM21" form for any number) and starts answering.
-    // 0, or the Windows error code of the step that failed.
+    // 0, or the Windows error code of the step that failed. Line settings the port refuses do
+    // not stop it: see LineSettingsError.
     DWORD Open(const std::string& port, const LineSettings& settings = LineSettings());
+    // 0, or the error with which the port refused the line settings at Open.
+    DWORD LineSettingsError() const noexcept { return lineSettingsError_; }
     // Stops answering (an answer under way is cut short) and closes the port.
     void Close();
 
@@ -93,6 +96,7 @@ private:
     void Tell(const std::string& line);
 
     ka::UniqueFile port_;
+    DWORD lineSettingsError_ = 0;
     ka::UniqueHandle stop_;
     ka::UniqueHandle thread_;
 

@@ -141,6 +141,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "trm07sim: cannot open %s (error %lu)\n", options.port.c_str(), error);
             return 1;
         }
+        if (const DWORD refused = scale.LineSettingsError()) {
+            std::fprintf(stderr, "trm07sim: %s refused the line settings (error %lu); answering as it is set\n",
+                         options.port.c_str(), refused);
+        }
         Print("TRM-07 on " + options.port + ": " + trm07::ReadingText(options.weight, options.status));
         if (options.untilKilled) {
             HANDLE never = CreateEventA(nullptr, TRUE, FALSE, nullptr);

@@ -1,0 +1,257 @@
+// The claim across processes: this test program starts copies of itself that take the claim.
+
+#include "device/claim_lock.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "device/profile_loader.h"
+#include "tests/device/device_test_support.h"
+#include "tests/support/profile_fixture.h"
+
+namespace {
+
+using ka::test::kScaleClass;
+
+constexpr char kChildSwitch[] = "--claim-child";
+constexpr char kHoldMode[] = "hold";
+constexpr char kTryMode[] = "try";
+constexpr char kPort[] = "COM4";
+constexpr char kThisProcessDevice[] = "dev-claim-a";
+constexpr char kOtherProcessDevice[] = "dev-claim-b";
+constexpr DWORD kStepLimitMs = 20000;
+constexpr char kTimedOutLine[] = "Timed-out trying to claim device; GLE=[{n}].";
+
+// --- The child: holds the claim until told to let go, or tries it once -----------------------
+
+int HoldClaim(const char* device, const char* heldName, const char* releaseName) {
+    auto state = ka::test::MakeOpeningThreadState();
+    ka::UniqueHandle held(OpenEventA(EVENT_MODIFY_STATE, FALSE, heldName));
+    ka::UniqueHandle release(OpenEventA(SYNCHRONIZE, FALSE, releaseName));
+    if (!held || !release) return 200;
+    if (pendrax::LoadDeviceProfile(*state, kScaleClass, device) != 0) return 201;
+    const long claimed = pendrax::ClaimLock(*state, opos::OPOS_FOREVER);
+    if (claimed != 0) return static_cast<int>(claimed);
+    SetEvent(held.get());
+    WaitForSingleObject(release.get(), kStepLimitMs);
+    pendrax::ReleaseClaimLock(*state);
+    return 0;
+}
+
+int TryClaim(const char* device, const char* timeout) {
+    auto state = ka::test::MakeOpeningThreadState();
+    if (pendrax::LoadDeviceProfile(*state, kScaleClass, device) != 0) return 201;
+    const long claimed = pendrax::ClaimLock(*state, std::atol(timeout));
+    if (claimed == 0) pendrax::ReleaseClaimLock(*state);
+    return static_cast<int>(claimed);
+}
+
+int RunChild(int argc, char** argv) {
+    if (argc == 6 && std::strcmp(argv[2], kHoldMode) == 0) return HoldClaim(argv[3], argv[4], argv[5]);
+    if (argc == 5 && std::strcmp(argv[2], kTryMode) == 0) return TryClaim(argv[3], argv[4]);
+    return 202;
+}
+
+// --- The parent's side --------------------------------------------------------------------------
+
+std::string UniqueName(const char* what) {
+    static int serial = 0;
+    return std::string("KA-Test-") + what + "-" + std::to_string(GetCurrentProcessId()) + "-" +
+           std::to_string(++serial);
+}
+
+// A copy of this program running one child mode; killed if still running at the end.
+class Child {
+public:
+    explicit Child(const std::string& arguments) {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string command = std::string("\"") + path + "\" " + kChildSwitch + " " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
+            process_.reset(info.hProcess);
+            CloseHandle(info.hThread);
+        }
+    }
+    ~Child() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) Kill();
+    }
+    bool started() const { return process_.valid(); }
+    HANDLE process() const { return process_.get(); }
+    void Kill() {
+        TerminateProcess(process_.get(), 99);
+        WaitForSingleObject(process_.get(), kStepLimitMs);
+    }
+    // The exit code, or -1 when the child did not end within the limit.
+    long ExitCode() {
+        if (WaitForSingleObject(process_.get(), kStepLimitMs) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        return static_cast<long>(code);
+    }
+
+private:
+    ka::UniqueHandle process_;
+};
+
+// Another process holding the claim on the port until Release or until it is killed.
+class ForeignHolder {
+public:
+    ForeignHolder()
+        : heldName_(UniqueName("held")),
+          releaseName_(UniqueName("release")),
+          held_(CreateEventA(nullptr, TRUE, FALSE, heldName_.c_str())),
+          release_(CreateEventA(nullptr, TRUE, FALSE, releaseName_.c_str())),
+          child_(std::string(kHoldMode) + " " + kOtherProcessDevice + " " + heldName_ + " " + releaseName_) {}
+    ~ForeignHolder() {
+        SetEvent(release_.get());
+        child_.ExitCode();
+    }
+
+    // False when the child ended or the limit passed first.
+    bool WaitUntilHeld() {
+        if (!child_.started()) return false;
+        const HANDLE waits[] = {held_.get(), child_.process()};
+        return WaitForMultipleObjects(2, waits, FALSE, kStepLimitMs) == WAIT_OBJECT_0;
+    }
+    long Release() {
+        SetEvent(release_.get());
+        return child_.ExitCode();
+    }
+    void Kill() { child_.Kill(); }
+
+private:
+    std::string heldName_;
+    std::string releaseName_;
+    ka::UniqueHandle held_;
+    ka::UniqueHandle release_;
+    Child child_;
+};
+
+long TryClaimInAnotherProcess(long timeout) {
+    Child child(std::string(kTryMode) + " " + kOtherProcessDevice + " " + std::to_string(timeout));
+    return child.started() ? child.ExitCode() : -2;
+}
+
+class ClaimLock : public ::testing::Test {
+protected:
+    void SetUp() override {
+        profile_.WriteScaleProfile(kThisProcessDevice, kPort, log_.path());
+        profile_.WriteScaleProfile(kOtherProcessDevice, kPort, log_.path());
+        state_ = ka::test::MakeOpeningThreadState();
+        ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kThisProcessDevice), 0);
+        loadLines_ = ka::test::ReadLogMessages(log_.path(), kThisProcessDevice).size();
+    }
+    void TearDown() override { state_.reset(); }
+
+    // The lines this process wrote after loading the profile.
+    std::vector<ka::test::LogMessage> ClaimMessages() const {
+        auto messages = ka::test::ReadLogMessages(log_.path(), kThisProcessDevice);
+        messages.erase(messages.begin(), messages.begin() + std::min(loadLines_, messages.size()));
+        return messages;
+    }
+
+    ka::test::TempLog log_{"device-claim"};
+    ka::test::ProfileFixture profile_;
+    std::unique_ptr<pendrax::ScaleState> state_;
+    std::size_t loadLines_ = 0;
+};
+
+TEST_F(ClaimLock, AnotherProcessHoldingTheClaimRefusesItAtOnce) {
+    ForeignHolder holder;
+    ASSERT_TRUE(holder.WaitUntilHeld());
+    for (long timeout : {0L, 1000L, 5000L}) {
+        const ULONGLONG start = GetTickCount64();
+        const long result = pendrax::ClaimLock(*state_, timeout);
+        const ULONGLONG elapsed = GetTickCount64() - start;
+        EXPECT_EQ(result, opos::OPOS_E_CLAIMED) << "timeout " << timeout << " answered " << result;
+        EXPECT_LT(elapsed, 500u) << "timeout " << timeout << " was waited on";
+        EXPECT_FALSE(state_->claimed);
+    }
+    EXPECT_LOG(ClaimMessages(), {{0, kTimedOutLine}, {0, kTimedOutLine}, {0, kTimedOutLine}});
+    EXPECT_EQ(holder.Release(), 0);
+
+    EXPECT_EQ(pendrax::ClaimLock(*state_, 0), 0);
+    EXPECT_TRUE(state_->claimed);
+    EXPECT_EQ(TryClaimInAnotherProcess(1000), opos::OPOS_E_CLAIMED) << "the claim is now this process's";
+    EXPECT_EQ(pendrax::ReleaseClaimLock(*state_), 0);
+    EXPECT_FALSE(state_->claimed);
+    EXPECT_EQ(TryClaimInAnotherProcess(0), 0) << "released, so free for another process";
+}
+
+// The thread that waits with timeout -1; it keeps running after its release so that an ownership
+// taken twice would still be held rather than abandoned.
+struct ForeverClaimer {
+    pendrax::ScaleState* state;
+    ka::UniqueHandle claimed{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    ka::UniqueHandle released{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    ka::UniqueHandle finish{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    long result = -1;
+
+    static DWORD WINAPI Run(void* context) noexcept {
+        auto* self = static_cast<ForeverClaimer*>(context);
+        self->result = pendrax::ClaimLock(*self->state, opos::OPOS_FOREVER);
+        SetEvent(self->claimed.get());
+        if (self->result == 0) pendrax::ReleaseClaimLock(*self->state);
+        SetEvent(self->released.get());
+        WaitForSingleObject(self->finish.get(), kStepLimitMs);
+        return 0;
+    }
+};
+
+TEST_F(ClaimLock, TimeoutForeverWaitsForTheHolderAndHoldsTheClaimOnce) {
+    ForeignHolder holder;
+    ASSERT_TRUE(holder.WaitUntilHeld());
+    ForeverClaimer claimer{state_.get()};
+    ka::UniqueHandle thread(CreateThread(nullptr, 0, ForeverClaimer::Run, &claimer, 0, nullptr));
+    ASSERT_TRUE(thread.valid());
+
+    EXPECT_EQ(WaitForSingleObject(claimer.claimed.get(), 300), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "claimed while another process held it";
+    EXPECT_EQ(holder.Release(), 0);
+    ASSERT_EQ(WaitForSingleObject(claimer.claimed.get(), kStepLimitMs), WAIT_OBJECT_0);
+    EXPECT_EQ(claimer.result, 0);
+    ASSERT_EQ(WaitForSingleObject(claimer.released.get(), kStepLimitMs), WAIT_OBJECT_0);
+    EXPECT_FALSE(state_->claimed);
+
+    EXPECT_EQ(TryClaimInAnotherProcess(0), 0) << "one release gave the claim back";
+    SetEvent(claimer.finish.get());
+    EXPECT_EQ(WaitForSingleObject(thread.get(), kStepLimitMs), WAIT_OBJECT_0);
+    EXPECT_LOG(ClaimMessages(), {});
+}
+
+TEST_F(ClaimLock, ClaimOfAKilledHolderPassesToTheNextClaimer) {
+    for (long timeout : {0L, opos::OPOS_FOREVER}) {
+        SCOPED_TRACE("timeout " + std::to_string(timeout));
+        ForeignHolder holder;
+        ASSERT_TRUE(holder.WaitUntilHeld());
+        holder.Kill();
+        EXPECT_EQ(pendrax::ClaimLock(*state_, timeout), 0);
+        EXPECT_TRUE(state_->claimed);
+        EXPECT_EQ(TryClaimInAnotherProcess(0), opos::OPOS_E_CLAIMED);
+        pendrax::ReleaseClaimLock(*state_);
+    }
+    EXPECT_LOG(ClaimMessages(), {});
+}
+
+TEST_F(ClaimLock, WithoutAClaimMutexTheClaimFails) {
+    state_->claimLock.reset();
+    EXPECT_EQ(pendrax::ClaimLock(*state_, 0), opos::OPOS_E_FAILURE);
+    EXPECT_EQ(pendrax::ClaimLock(*state_, opos::OPOS_FOREVER), opos::OPOS_E_FAILURE);
+    EXPECT_FALSE(state_->claimed);
+    EXPECT_LOG(ClaimMessages(), {{0, "Failed to claim device; GLE=[{n}]."}, {0, "Failed to claim device; GLE=[{n}]."}});
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], kChildSwitch) == 0) return RunChild(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
