@@ -1,0 +1,110 @@
+// Teardown waits for a running event thread without starving a control object that hands the
+// event over to the thread that called us.
+
+#include <gtest/gtest.h>
+
+#include "tests/service/frame_fixture.h"
+#include "tests/support/cables.h"
+#include "tools/trm07sim/scale_simulator.h"
+
+namespace ka::test {
+namespace {
+
+constexpr Cable kCable{4};
+constexpr long kWeight = 1234;
+constexpr UINT kDeliverEvent = WM_APP + 1;
+
+// A message-only window on the test's thread: the control object's own thread, to which it
+// marshals every event with SendMessage before answering the event request.
+class EventWindow {
+public:
+    EventWindow() {
+        WNDCLASSW windowClass{};
+        windowClass.lpfnWndProc = &EventWindow::Procedure;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"FrameEventWindow";
+        RegisterClassW(&windowClass);
+        window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, nullptr);
+    }
+    ~EventWindow() {
+        if (window_) DestroyWindow(window_);
+    }
+    EventWindow(const EventWindow&) = delete;
+    EventWindow& operator=(const EventWindow&) = delete;
+
+    HWND get() const noexcept { return window_; }
+    static LONG Delivered() noexcept { return delivered_; }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == kDeliverEvent) {
+            InterlockedIncrement(&delivered_);
+            return 1;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    HWND window_ = nullptr;
+    static LONG delivered_;
+};
+LONG EventWindow::delivered_ = 0;
+
+struct Marshalling {
+    HWND window;
+    HANDLE entered;
+};
+
+void MarshalToOwnThread(void* context, const ReceivedCall& call) {
+    if (call.name != "SOData" && call.name != "SOError") return;
+    auto* marshalling = static_cast<Marshalling*>(context);
+    SetEvent(marshalling->entered);
+    SendMessageW(marshalling->window, kDeliverEvent, 0, 0);
+}
+
+class FrameEventWaitTest : public ServiceTest {
+protected:
+    void SetUp() override {
+        ServiceTest::SetUp();
+        if (HasFatalFailure()) return;
+        ASSERT_EQ(sim_.Open(kCable.scaleSide(), {CBR_9600, 8, NOPARITY, ONESTOPBIT}), 0u);
+        sim_.SetWeight(kWeight);
+        WriteProfile("WaitScale", kCable.deviceSide());
+    }
+    void TearDown() override { sim_.Close(); }
+    trm07::ScaleSimulator sim_;
+};
+
+TEST_F(FrameEventWaitTest, CloseServesTheEventSentToItsThreadWhileItWaits) {
+    EventWindow window;
+    ASSERT_NE(window.get(), nullptr);
+    ka::UniqueHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    Marshalling marshalling{window.get(), entered.get()};
+    RecordingControlObject control;
+    control.SetOnCall(&MarshalToOwnThread, &marshalling);
+
+    ScaleClient scale = OpenedScale("WaitScale", &control);
+    ASSERT_EQ(scale.Claim(0), 0);
+    ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
+    scale.SetPropertyNumber(kPropAsyncMode, 1);
+    long weight = 0;
+    ASSERT_EQ(scale.ReadWeight(&weight, 1000), 0);
+    // The event thread now sits in the control object, which waits for this thread.
+    ASSERT_EQ(WaitForSingleObject(entered.get(), 20000), WAIT_OBJECT_0) << "no event arrived";
+    EXPECT_EQ(EventWindow::Delivered(), 0);
+
+    const ULONGLONG before = GetTickCount64();
+    EXPECT_EQ(scale.Close(), 0);
+    EXPECT_LT(GetTickCount64() - before, 5000u) << "Close sat out its bound instead of serving the event";
+    EXPECT_EQ(EventWindow::Delivered(), 1);
+    const auto calls = control.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].name, "SOData");
+    EXPECT_EQ(calls[0].args, std::vector<long>{kWeight});
+    for (const auto& entry : ReadLogEntries(logPath_)) {
+        EXPECT_EQ(entry.message.find("Event thread still running"), std::string::npos) << entry.message;
+    }
+    control.SetOnCall(nullptr, nullptr);
+}
+
+}  // namespace
+}  // namespace ka::test
