@@ -153,6 +153,7 @@ int main(int argc, char** argv) {
         }
         char line[256];
         while (std::fgets(line, sizeof line, stdin)) {
+            line[std::strcspn(line, "\r\n")] = '\0';
             if (!Apply(scale, line)) break;
         }
         return 0;
