@@ -1,0 +1,47 @@
+#pragma once
+// The administrator's only door to the device profiles under HKEY_LOCAL_MACHINE. Each operation
+// opens what it needs, does one thing and closes every key it opened; failures come back as
+// registry error codes or defaults, never as messages.
+
+#include <string>
+
+namespace vantorel::basWinReg {
+
+// Key root that addresses the provider key instead of a device class (compared exactly).
+inline constexpr char kProviderPseudoClass[] = "--OPOS--PROVIDER--";
+inline constexpr char kDeviceRootPath[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS";
+inline constexpr char kProviderRootPath[] = "SOFTWARE\\OLEforRetail\\ServiceInfo";
+// Subkey names are enumerated into, and values queried into, buffers of this many characters.
+inline constexpr unsigned kNameBufferSize = 100;
+inline constexpr unsigned kValueBufferSize = 100;
+// Separates a value's own text from the description appended to it.
+inline constexpr char kDescriptionMarker[] = "|||";
+
+// The value's text without its description, or `defaultText` when the value is absent, not
+// REG_SZ, too long for the buffer, or the key cannot be opened. An empty value name reads the
+// key's default value.
+std::string GetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,
+                            const std::string& defaultText);
+// Writes the text (with the description suffix when the description is not empty) into an
+// existing key; the key is never created here.
+long SetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,
+                     const std::string& valueText, const std::string& description);
+// Creates the key, and its parent when that is missing; an existing key is opened untouched.
+long CreateProfileKey(const std::string& keyRoot, const std::string& keyName);
+// Deletes a device key that has no subkeys.
+long DeleteProfileKey(const std::string& deviceClass, const std::string& deviceName);
+// 1 when a subkey of the class key bears exactly this name (case-sensitive), else 0.
+int DeviceKeyExists(const std::string& deviceClass, const std::string& deviceName);
+// The name of the class key's subkey at `index`, or "" at the end or on any error.
+std::string EnumDeviceName(const std::string& deviceClass, short index);
+// The result of opening the provider key: 0 when it exists, ERROR_FILE_NOT_FOUND when not.
+long ProviderKeyStatus(const std::string& providerName);
+// The result of opening any profile key; the registry matches its name in any casing.
+long ProfileKeyStatus(const std::string& keyRoot, const std::string& keyName);
+
+// The text as stored: the value text, or the value text + "  ||| " + description.
+std::string WithDescription(const std::string& valueText, const std::string& description);
+// The text before the first description marker without its trailing spaces, or the text unchanged.
+std::string WithoutDescription(const std::string& storedText);
+
+}  // namespace vantorel::basWinReg

@@ -1,0 +1,32 @@
+#pragma once
+// The configuration panel's list vocabulary and the conversions from a stored profile text to
+// a list position. Plain text in, position out: no Windows headers, so the rules can be tested
+// and fuzzed on any host.
+
+#include <array>
+#include <string_view>
+
+namespace vantorel::basScale {
+
+inline constexpr std::array<const char*, 10> kSerialPortEntries = {
+    "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10"};
+inline constexpr std::array<const char*, 5> kBaudRateEntries = {"1200", "2400", "4800", "9600", "19200"};
+inline constexpr std::array<const char*, 5> kParityEntries = {"None", "Odd", "Even", "Blank", "Space"};
+inline constexpr std::array<const char*, 5> kVerbosityEntries = {
+    "0 - Critical Errors", "1 - Warnings", "2 - Informational Messages", "3 - Internal Function Call Traces",
+    "4 - Internal Function Call Traces and Return Value Traces"};
+
+// The number that begins the text: blanks skipped, then an optional sign, digits and an optional
+// decimal fraction. Text without digits there reads as 0.
+double LeadingNumber(std::string_view text) noexcept;
+
+// "COM" anywhere (any case), then the number from the fourth character: 1 to 10 -> number - 1, else 0.
+int SerialPortIndex(std::string_view text) noexcept;
+// The numeric value among 1200, 2400, 4800, 9600, 19200 -> 0 to 4; anything else -> 3 (9600).
+int BaudRateIndex(std::string_view text) noexcept;
+// The whole text, any case: none, odd, even, blank, space -> 0 to 4; anything else -> 0.
+int ParityIndex(std::string_view text) noexcept;
+// A first character 0 to 4 -> that number; anything else -> 0.
+int VerbosityIndex(std::string_view text) noexcept;
+
+}  // namespace vantorel::basScale
