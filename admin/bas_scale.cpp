@@ -1,0 +1,54 @@
+#include "admin/bas_scale.h"
+
+#include <climits>
+
+#include "admin/bas_main.h"
+#include "admin/bas_win_reg.h"
+#include "admin/win_main.h"
+
+namespace vantorel::basScale {
+
+namespace {
+
+constexpr char kDefaultValueName[] = "";
+
+std::string DeviceSetting(const std::string& deviceName, const char* valueName, const std::string& defaultText) {
+    return basWinReg::GetProfileValue(basMain::DeviceClass, deviceName, valueName, defaultText);
+}
+
+}  // namespace
+
+void RefreshDeviceList(winMain& form, const std::string& deviceClass) {
+    for (int index = 0; index <= SHRT_MAX; ++index) {
+        const std::string name = basWinReg::EnumDeviceName(deviceClass, static_cast<short>(index));
+        if (name.empty()) break;
+        // Only keys that name a service object in their default value are device profiles.
+        if (!basWinReg::GetProfileValue(deviceClass, name, kDefaultValueName, "").empty()) {
+            form.AddListEntry(MainControl::lstInstances, name);
+        }
+    }
+    if (form.ListCount(MainControl::lstInstances) > 0) form.SelectListPosition(MainControl::lstInstances, 0);
+}
+
+std::string GetSerialPort(const std::string& deviceName, const std::string& defaultText) {
+    return DeviceSetting(deviceName, "SerialPort", defaultText);
+}
+
+std::string GetBaudRate(const std::string& deviceName, const std::string& defaultText) {
+    return DeviceSetting(deviceName, "BaudRate", defaultText);
+}
+
+std::string GetParity(const std::string& deviceName, const std::string& defaultText) {
+    return DeviceSetting(deviceName, "Parity", defaultText);
+}
+
+std::string GetLogVerbosity(const std::string& deviceName, const std::string& defaultText) {
+    return DeviceSetting(deviceName, "LogVerbosity", defaultText);
+}
+
+std::string GetLogFile(const std::string&, const std::string&) {
+    return basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass, basMain::kProviderName, basMain::kLogFileValue,
+                                      basMain::kDefaultLogFile);
+}
+
+}  // namespace vantorel::basScale

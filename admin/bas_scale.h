@@ -1,0 +1,25 @@
+#pragma once
+// Listing the device names of a class, and reading the settings the configuration panel shows.
+
+#include <string>
+
+#include "admin/setting_index.h"
+
+namespace vantorel {
+class winMain;
+}
+
+namespace vantorel::basScale {
+
+// Appends every device name of the class whose key has a non-empty default value, stopping at
+// the first index without a name, then selects the first entry when there is one.
+void RefreshDeviceList(winMain& form, const std::string& deviceClass);
+
+std::string GetSerialPort(const std::string& deviceName, const std::string& defaultText);
+std::string GetBaudRate(const std::string& deviceName, const std::string& defaultText);
+std::string GetParity(const std::string& deviceName, const std::string& defaultText);
+std::string GetLogVerbosity(const std::string& deviceName, const std::string& defaultText);
+// The provider-wide log file; the device name and default are not used.
+std::string GetLogFile(const std::string& deviceName, const std::string& defaultText);
+
+}  // namespace vantorel::basScale

@@ -1,0 +1,196 @@
+#include "tests/admin/admin_test_support.h"
+
+#include <commctrl.h>
+
+#include "common/unique_handle.h"
+
+namespace ka::test {
+
+namespace {
+
+constexpr char kBackupRoot[] = "SOFTWARE\\KolvaneArisAdminTestBackup";
+const char* const kProtectedKeys[] = {kScaleClassKey, kProviderKey};
+
+std::string BackupPath(std::size_t index) { return std::string(kBackupRoot) + "\\" + std::to_string(index); }
+
+DialogScript* activeScript = nullptr;
+
+}  // namespace
+
+bool KeyExists(const std::string& path) {
+    ka::UniqueKey key;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+}
+
+std::string StoredText(const std::string& path, const std::string& valueName) {
+    ka::UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return kAbsent;
+    char buffer[1024] = {};
+    DWORD size = sizeof buffer - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(key.get(), valueName.empty() ? nullptr : valueName.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+        type != REG_SZ) {
+        return kAbsent;
+    }
+    return buffer;
+}
+
+void WriteText(const std::string& path, const std::string& valueName, const std::string& text) {
+    ka::UniqueKey key;
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    RegSetValueExA(key.get(), valueName.empty() ? nullptr : valueName.c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
+}
+
+void DeleteTree(const std::string& path) {
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+}
+
+CleanProfiles::CleanProfiles() {
+    DeleteTree(kBackupRoot);
+    for (std::size_t i = 0; i < std::size(kProtectedKeys); ++i) {
+        if (!KeyExists(kProtectedKeys[i])) continue;
+        ka::UniqueKey source;
+        ka::UniqueKey backup;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProtectedKeys[i], 0, KEY_READ, source.put());
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        backup.put(), nullptr);
+        if (RegCopyTreeA(source.get(), nullptr, backup.get()) == ERROR_SUCCESS) moved_.push_back(kProtectedKeys[i]);
+        source.reset();
+        DeleteTree(kProtectedKeys[i]);
+    }
+}
+
+CleanProfiles::~CleanProfiles() {
+    for (std::size_t i = 0; i < std::size(kProtectedKeys); ++i) {
+        DeleteTree(kProtectedKeys[i]);
+        if (!KeyExists(BackupPath(i))) continue;
+        ka::UniqueKey backup;
+        ka::UniqueKey restored;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, KEY_READ, backup.put());
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProtectedKeys[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        restored.put(), nullptr);
+        RegCopyTreeA(backup.get(), nullptr, restored.get());
+    }
+    DeleteTree(kBackupRoot);
+}
+
+MessageRecorder::MessageRecorder() {
+    previous_ = vantorel::ReplaceMessageBox([this](const vantorel::MessageRequest& request) {
+        messages.push_back(request);
+        return Answer(request);
+    });
+}
+
+MessageRecorder::~MessageRecorder() { vantorel::ReplaceMessageBox(std::move(previous_)); }
+
+int MessageRecorder::Answer(const vantorel::MessageRequest& request) {
+    if ((request.style & MB_TYPEMASK) != MB_YESNO) return IDOK;
+    if (answers_.empty()) return IDNO;
+    const int answer = answers_.front();
+    answers_.pop_front();
+    return answer;
+}
+
+std::vector<std::string> MessageRecorder::Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : messages) texts.push_back(m.text);
+    return texts;
+}
+
+DialogScript::DialogScript() {
+    activeScript = this;
+    hook_ = SetWindowsHookExA(WH_CALLWNDPROCRET, &DialogScript::Hook, nullptr, GetCurrentThreadId());
+}
+
+DialogScript::~DialogScript() {
+    if (hook_) UnhookWindowsHookEx(hook_);
+    activeScript = nullptr;
+}
+
+void DialogScript::On(const std::string& caption, std::function<void(HWND)> action) {
+    actions_.emplace_back(caption, std::move(action));
+}
+
+void DialogScript::Initialised(HWND dialog) {
+    char caption[256] = {};
+    GetWindowTextA(dialog, caption, sizeof caption);
+    if (actions_.empty() || actions_.front().first != caption) {
+        unexpected.push_back(caption);
+        // An unexpected dialog is closed, so a failing test does not hang in its modal loop.
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return;
+    }
+    auto action = std::move(actions_.front().second);
+    actions_.pop_front();
+    action(dialog);
+}
+
+LRESULT CALLBACK DialogScript::Hook(int code, WPARAM wParam, LPARAM lParam) noexcept {
+    if (code == HC_ACTION && activeScript) {
+        const auto* call = reinterpret_cast<const CWPRETSTRUCT*>(lParam);
+        if (call->message == WM_INITDIALOG) {
+            try {
+                activeScript->Initialised(call->hwnd);
+            } catch (...) {
+            }
+        }
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void PostClick(HWND dialog, int buttonId) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, buttonId)));
+}
+
+MainWindowHost::MainWindowHost() : com_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    form_ = vantorel::winMain::Create(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
+}
+
+MainWindowHost::~MainWindowHost() {
+    form_.reset();
+    if (SUCCEEDED(com_)) CoUninitialize();
+}
+
+void MainWindowHost::Click(vantorel::MainControl control) {
+    HWND button = form_->Control(control);
+    // A disabled button cannot be clicked.
+    if (!IsWindowEnabled(button)) return;
+    // Through the panel, which passes it on to the window as a real click would travel.
+    SendMessageA(GetParent(button), WM_COMMAND, MAKEWPARAM(vantorel::Id(control), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(button));
+}
+
+void MainWindowHost::Menu(vantorel::MainControl item) {
+    SendMessageA(form_->Window(), WM_COMMAND, MAKEWPARAM(vantorel::Id(item), 0), 0);
+}
+
+void MainWindowHost::Pick(vantorel::MainControl list, int position) {
+    HWND control = form_->Control(list);
+    SendMessageA(control, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+    SendMessageA(GetParent(control), WM_COMMAND, MAKEWPARAM(vantorel::Id(list), CBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(control));
+}
+
+}  // namespace ka::test
+
+namespace ka::test {
+
+std::vector<std::string> MainWindowHost::Entries(vantorel::MainControl list) {
+    std::vector<std::string> entries;
+    HWND combo = form_->Control(list);
+    const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char text[256] = {};
+        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        entries.emplace_back(text);
+    }
+    return entries;
+}
+
+}  // namespace ka::test

@@ -1,0 +1,103 @@
+#pragma once
+// Helpers for the administrator's tests: a registry without any scale profile, a stand-in for
+// the user at message boxes, and a script that answers the program's dialogs as they open.
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "admin/message_box.h"
+#include "admin/win_main.h"
+
+namespace ka::test {
+
+// Moves the scale class key and the provider key aside for the test, so that it starts on a
+// machine without them, and puts them back afterwards.
+class CleanProfiles {
+public:
+    CleanProfiles();
+    ~CleanProfiles();
+    CleanProfiles(const CleanProfiles&) = delete;
+    CleanProfiles& operator=(const CleanProfiles&) = delete;
+
+private:
+    std::vector<std::string> moved_;
+};
+
+bool KeyExists(const std::string& path);
+// The REG_SZ text of a value, or "<absent>" when it is missing or of another type.
+std::string StoredText(const std::string& path, const std::string& valueName);
+void WriteText(const std::string& path, const std::string& valueName, const std::string& text);
+void DeleteTree(const std::string& path);
+
+// Records every message the program shows and answers it in the user's place.
+class MessageRecorder {
+public:
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder&) = delete;
+    MessageRecorder& operator=(const MessageRecorder&) = delete;
+
+    // Answers for Yes/No questions, used in order; a question beyond them is answered No.
+    void AnswerNext(int answer) { answers_.push_back(answer); }
+    std::vector<std::string> Texts() const;
+    std::vector<vantorel::MessageRequest> messages;
+
+private:
+    int Answer(const vantorel::MessageRequest& request);
+    std::deque<int> answers_;
+    vantorel::MessageBoxSeam previous_;
+};
+
+// Runs an action on a dialog of this thread once it has been initialised: the action posts the
+// clicks, which the dialog's own modal loop then handles. Each action runs once, in order.
+class DialogScript {
+public:
+    DialogScript();
+    ~DialogScript();
+    DialogScript(const DialogScript&) = delete;
+    DialogScript& operator=(const DialogScript&) = delete;
+
+    void On(const std::string& caption, std::function<void(HWND)> action);
+    // Captions of dialogs that opened without an action waiting for them.
+    std::vector<std::string> unexpected;
+    std::size_t Pending() const { return actions_.size(); }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam) noexcept;
+    void Initialised(HWND dialog);
+    HHOOK hook_ = nullptr;
+    std::deque<std::pair<std::string, std::function<void(HWND)>>> actions_;
+};
+
+// Posts a button click to a dialog, as the button itself would send it.
+void PostClick(HWND dialog, int buttonId);
+
+// The main window in this thread, with COM and the common controls ready.
+class MainWindowHost {
+public:
+    MainWindowHost();
+    ~MainWindowHost();
+    vantorel::winMain& form() { return *form_; }
+    bool Started() const { return form_ != nullptr; }
+    // Sends what the control sends its window when the user acts on it.
+    void Click(vantorel::MainControl control);
+    void Menu(vantorel::MainControl item);
+    // The user picks an entry of a drop-down list.
+    void Pick(vantorel::MainControl list, int position);
+    std::vector<std::string> Entries(vantorel::MainControl list);
+
+private:
+    HRESULT com_;
+    std::unique_ptr<vantorel::winMain> form_;
+};
+
+inline constexpr char kScaleClassKey[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale";
+inline constexpr char kProviderKey[] = "SOFTWARE\\OLEforRetail\\ServiceInfo\\Kolvane-Aris";
+inline constexpr char kAbsent[] = "<absent>";
+
+}  // namespace ka::test
