@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "common/unique_handle.h"
 
 namespace ka::test {
@@ -9,10 +11,6 @@ namespace ka::test {
 namespace {
 
 constexpr char kBackupRoot[] = "SOFTWARE\\KolvaneArisAdminTestBackup";
-const char* const kProtectedKeys[] = {kScaleClassKey, kProviderKey};
-
-std::string BackupPath(std::size_t index) { return std::string(kBackupRoot) + "\\" + std::to_string(index); }
-
 DialogScript* activeScript = nullptr;
 
 }  // namespace
@@ -48,38 +46,46 @@ void DeleteTree(const std::string& path) {
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
 }
 
-CleanProfiles::CleanProfiles() {
-    DeleteTree(kBackupRoot);
-    for (std::size_t i = 0; i < std::size(kProtectedKeys); ++i) {
-        if (!KeyExists(kProtectedKeys[i])) continue;
+KeysSetAside::KeysSetAside(std::vector<std::string> paths) : paths_(std::move(paths)) {
+    static int sets = 0;
+    backupRoot_ = std::string(kBackupRoot) + "\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++sets);
+    DeleteTree(backupRoot_);
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        if (!KeyExists(paths_[i])) continue;
         ka::UniqueKey source;
         ka::UniqueKey backup;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProtectedKeys[i], 0, KEY_READ, source.put());
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, paths_[i].c_str(), 0, KEY_READ, source.put());
         RegCreateKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         backup.put(), nullptr);
-        if (RegCopyTreeA(source.get(), nullptr, backup.get()) == ERROR_SUCCESS) moved_.push_back(kProtectedKeys[i]);
+        RegCopyTreeA(source.get(), nullptr, backup.get());
         source.reset();
-        DeleteTree(kProtectedKeys[i]);
+        DeleteTree(paths_[i]);
     }
 }
 
-CleanProfiles::~CleanProfiles() {
-    for (std::size_t i = 0; i < std::size(kProtectedKeys); ++i) {
-        DeleteTree(kProtectedKeys[i]);
+KeysSetAside::~KeysSetAside() {
+    for (std::size_t i = 0; i < paths_.size(); ++i) {
+        DeleteTree(paths_[i]);
         if (!KeyExists(BackupPath(i))) continue;
         ka::UniqueKey backup;
         ka::UniqueKey restored;
         RegOpenKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, KEY_READ, backup.put());
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kProtectedKeys[i], 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, paths_[i].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         restored.put(), nullptr);
         RegCopyTreeA(backup.get(), nullptr, restored.get());
     }
-    DeleteTree(kBackupRoot);
+    DeleteTree(backupRoot_);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kBackupRoot);  // only when no other set is still aside
 }
+
+std::string KeysSetAside::BackupPath(std::size_t index) const { return backupRoot_ + "\\" + std::to_string(index); }
+
+CleanProfiles::CleanProfiles() : KeysSetAside({kScaleClassKey, kProviderKey}) {}
 
 MessageRecorder::MessageRecorder() {
     previous_ = vantorel::ReplaceMessageBox([this](const vantorel::MessageRequest& request) {
         messages.push_back(request);
+        if (onMessage) onMessage(request);
         return Answer(request);
     });
 }
@@ -117,6 +123,7 @@ void DialogScript::On(const std::string& caption, std::function<void(HWND)> acti
 void DialogScript::Initialised(HWND dialog) {
     char caption[256] = {};
     GetWindowTextA(dialog, caption, sizeof caption);
+    if (std::find(allowed_.begin(), allowed_.end(), caption) != allowed_.end()) return;
     if (actions_.empty() || actions_.front().first != caption) {
         unexpected.push_back(caption);
         // An unexpected dialog is closed, so a failing test does not hang in its modal loop.

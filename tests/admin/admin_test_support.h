@@ -15,17 +15,24 @@
 
 namespace ka::test {
 
-// Moves the scale class key and the provider key aside for the test, so that it starts on a
-// machine without them, and puts them back afterwards.
-class CleanProfiles {
+// Moves registry keys (under HKEY_LOCAL_MACHINE) aside for the test and puts them back afterwards.
+class KeysSetAside {
 public:
-    CleanProfiles();
-    ~CleanProfiles();
-    CleanProfiles(const CleanProfiles&) = delete;
-    CleanProfiles& operator=(const CleanProfiles&) = delete;
+    explicit KeysSetAside(std::vector<std::string> paths);
+    ~KeysSetAside();
+    KeysSetAside(const KeysSetAside&) = delete;
+    KeysSetAside& operator=(const KeysSetAside&) = delete;
 
 private:
-    std::vector<std::string> moved_;
+    std::string BackupPath(std::size_t index) const;
+    std::vector<std::string> paths_;
+    std::string backupRoot_;
+};
+
+// A machine without any scale profile or provider key, for the length of a test.
+class CleanProfiles : public KeysSetAside {
+public:
+    CleanProfiles();
 };
 
 bool KeyExists(const std::string& path);
@@ -46,6 +53,8 @@ public:
     void AnswerNext(int answer) { answers_.push_back(answer); }
     std::vector<std::string> Texts() const;
     std::vector<vantorel::MessageRequest> messages;
+    // Runs while a message is shown, as the user could act then (on the box's owner, say).
+    std::function<void(const vantorel::MessageRequest&)> onMessage;
 
 private:
     int Answer(const vantorel::MessageRequest& request);
@@ -63,6 +72,8 @@ public:
     DialogScript& operator=(const DialogScript&) = delete;
 
     void On(const std::string& caption, std::function<void(HWND)> action);
+    // A dialog that may open without an action (a modeless box the test looks at itself).
+    void Allow(const std::string& caption) { allowed_.push_back(caption); }
     // Captions of dialogs that opened without an action waiting for them.
     std::vector<std::string> unexpected;
     std::size_t Pending() const { return actions_.size(); }
@@ -72,6 +83,7 @@ private:
     void Initialised(HWND dialog);
     HHOOK hook_ = nullptr;
     std::deque<std::pair<std::string, std::function<void(HWND)>>> actions_;
+    std::vector<std::string> allowed_;
 };
 
 // Posts a button click to a dialog, as the button itself would send it.

@@ -1,0 +1,440 @@
+// The main window driven as a user drives it: clicks, list picks and menu commands, with the
+// program's dialogs answered as they open and its messages answered through its own seam.
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "admin/bas_main.h"
+#include "admin/program_lifetime.h"
+#include "admin/win_about.h"
+#include "admin/win_add_instance.h"
+#include "admin/win_log_file.h"
+#include "common/unique_handle.h"
+#include "tests/admin/admin_test_support.h"
+
+using namespace vantorel;
+using MC = MainControl;
+using ka::test::kAbsent;
+using ka::test::kProviderKey;
+using ka::test::kScaleClassKey;
+using ka::test::KeyExists;
+using ka::test::PostClick;
+using ka::test::StoredText;
+using ka::test::WriteText;
+
+namespace {
+
+std::string DeviceKey(const std::string& name) { return std::string(kScaleClassKey) + "\\" + name; }
+
+struct Settings {
+    const char* port;
+    const char* baud;
+    const char* parity;
+    const char* verbosity;
+};
+
+void WriteProfile(const std::string& name, const Settings& s) {
+    WriteText(DeviceKey(name), "", "KolvaneAris.ScaleTRM07");
+    if (s.port) WriteText(DeviceKey(name), "SerialPort", s.port);
+    if (s.baud) WriteText(DeviceKey(name), "BaudRate", s.baud);
+    if (s.parity) WriteText(DeviceKey(name), "Parity", s.parity);
+    if (s.verbosity) WriteText(DeviceKey(name), "LogVerbosity", s.verbosity);
+}
+
+// Which of the window's controls are enabled, in a fixed order, as one text for clear failures.
+constexpr MC kStateControls[] = {MC::lstInstances, MC::btnAdd,          MC::btnRemove,
+                                 MC::lstSerialPort, MC::lstBaudRate,    MC::lstParity,
+                                 MC::lstVerbosity,  MC::btnSetLogFile,  MC::lblLogFile,
+                                 MC::btnEnableDevice, MC::btnDisableDevice, MC::btnZeroScale,
+                                 MC::btnReadWeight};
+//                                 list+Add  Remove  config(6)  Enable  Disable  Zero/Read
+constexpr char kStarted[] = "11 0 000000 0 0 00";
+constexpr char kDevicePicked[] = "11 1 111111 1 0 00";
+
+std::string EnabledState(winMain& form) {
+    std::string state;
+    for (std::size_t i = 0; i < std::size(kStateControls); ++i) {
+        if (i == 2 || i == 3 || i == 9 || i == 10 || i == 11) state += ' ';
+        state += form.IsEnabled(kStateControls[i]) ? '1' : '0';
+    }
+    return state;
+}
+
+class MainWindow : public ::testing::Test {
+protected:
+    ka::test::CleanProfiles clean_;
+    ka::test::MessageRecorder messages_;
+    ka::test::DialogScript dialogs_;
+    std::unique_ptr<ka::test::MainWindowHost> host_;
+
+    void Start() {
+        host_ = std::make_unique<ka::test::MainWindowHost>();
+        ASSERT_TRUE(host_->Started());
+    }
+    winMain& form() { return host_->form(); }
+    std::string Text(MC control) { return form().ControlText(control); }
+
+    void TearDown() override {
+        EXPECT_TRUE(dialogs_.unexpected.empty()) << dialogs_.unexpected.front();
+        EXPECT_EQ(dialogs_.Pending(), 0u) << "a dialog the test waited for never opened";
+        if (HWND about = winAbout::Window()) DestroyWindow(about);
+    }
+};
+
+}  // namespace
+
+TEST_F(MainWindow, StartsWithoutProfilesWithOnlyTheListAndAddEnabled) {
+    Start();
+    EXPECT_TRUE(host_->Entries(MC::lstInstances).empty());
+    EXPECT_EQ(GetFocus(), form().Control(MC::btnAdd));
+    EXPECT_EQ(EnabledState(form()), kStarted);
+    EXPECT_EQ(basMain::DeviceClass, "Scale");
+    EXPECT_TRUE(messages_.messages.empty());
+    EXPECT_FALSE(KeyExists(kScaleClassKey));
+    EXPECT_FALSE(KeyExists(kProviderKey));
+}
+
+TEST_F(MainWindow, StartsOnTheFirstDeviceAndWritesItsSettingsBack) {
+    WriteProfile("alpha", {"COM3", "2400", "Odd", "2"});
+    WriteProfile("bravo", {"COM4", "4800", "Even", "1"});
+    WriteText(kProviderKey, "LogFile", "d:\\scale.log");
+    Start();
+
+    EXPECT_EQ(host_->Entries(MC::lstInstances), (std::vector<std::string>{"alpha", "bravo"}));
+    EXPECT_EQ(Text(MC::lstInstances), "alpha");
+    EXPECT_EQ(GetFocus(), form().Control(MC::lstInstances));
+    EXPECT_EQ(EnabledState(form()), kStarted) << "shown, but not picked yet";
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM3");
+    EXPECT_EQ(Text(MC::lstBaudRate), "2400");
+    EXPECT_EQ(Text(MC::lstParity), "Odd");
+    EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
+    EXPECT_EQ(Text(MC::lblLogFile), "d:\\scale.log");
+
+    // The lists moved from nothing, so each wrote its entry over the stored text.
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM3  ||| Port on which scale is attached");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "2400  ||| Baud rate of connection between scale and POS terminal");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "Odd");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"), "2 - Informational Messages  ||| Logging verbosity level");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "SerialPort"), "COM4") << "only the selected device is written";
+
+    host_->Pick(MC::lstInstances, 0);
+    EXPECT_EQ(EnabledState(form()), kDevicePicked) << "picking the entry already shown runs the handler";
+}
+
+TEST_F(MainWindow, MissingAndUnknownSettingsAreShownAndWrittenAsTheirDefaults) {
+    WriteProfile("alpha", {"LPT1", nullptr, "MARK", "7"});
+    Start();
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM1");
+    EXPECT_EQ(Text(MC::lstBaudRate), "9600");
+    EXPECT_EQ(Text(MC::lstParity), "None");
+    EXPECT_EQ(Text(MC::lstVerbosity), "0 - Critical Errors");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM1  ||| Port on which scale is attached");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "9600  ||| Baud rate of connection between scale and POS terminal");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "None");
+    // Position 0 is where the verbosity list already... was not: it moved from nothing.
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"), "0 - Critical Errors  ||| Logging verbosity level");
+}
+
+TEST_F(MainWindow, SwitchingDevicesWritesOnlyTheListsThatMove) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    WriteProfile("bravo", {"COM1  ||| kept as stored", "4800", "Even", "2"});
+    Start();
+    host_->Pick(MC::lstInstances, 1);
+    EXPECT_EQ(Text(MC::lstBaudRate), "4800");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "SerialPort"), "COM1  ||| kept as stored");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "BaudRate"), "4800  ||| Baud rate of connection between scale and POS terminal");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "Parity"), "Even");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "9600  ||| Baud rate of connection between scale and POS terminal");
+}
+
+TEST_F(MainWindow, EachListChangeWritesItsEntryAndDescription) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    host_->Pick(MC::lstSerialPort, 2);
+    host_->Pick(MC::lstBaudRate, 4);
+    host_->Pick(MC::lstParity, 3);
+    host_->Pick(MC::lstVerbosity, 3);
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM3  ||| Port on which scale is attached");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "19200  ||| Baud rate of connection between scale and POS terminal");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "Blank");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"),
+              "3 - Internal Function Call Traces  ||| Logging verbosity level");
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(MainWindow, WithNoDeviceSelectedNothingIsWritten) {
+    Start();
+    form().SetEnabled(MC::lstSerialPort, true);
+    host_->Pick(MC::lstSerialPort, 4);
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM1") << "sent back to its first entry";
+    host_->Pick(MC::lstVerbosity, 3);
+    EXPECT_EQ(Text(MC::lstVerbosity), "0 - Critical Errors");
+    EXPECT_FALSE(KeyExists(kScaleClassKey));
+}
+
+TEST_F(MainWindow, AddCreatesSelectsAndFocusesTheSerialPort) {
+    dialogs_.On("New Device", [](HWND dialog) {
+        EXPECT_EQ(GetFocus(), GetDlgItem(dialog, winAddInstance::txtDevName));
+        SetDlgItemTextA(dialog, winAddInstance::txtDevName, "Front Scale");
+        PostClick(dialog, winAddInstance::Command1);
+    });
+    Start();
+    host_->Click(MC::btnAdd);
+    EXPECT_EQ(host_->Entries(MC::lstInstances), std::vector<std::string>{"Front Scale"});
+    EXPECT_EQ(Text(MC::lstInstances), "Front Scale");
+    EXPECT_TRUE(KeyExists(DeviceKey("front scale")));
+    EXPECT_EQ(EnabledState(form()), kDevicePicked);
+    EXPECT_EQ(GetFocus(), form().Control(MC::lstSerialPort));
+    EXPECT_TRUE(messages_.messages.empty());
+    EXPECT_TRUE(IsWindowEnabled(form().Window()));
+}
+
+TEST_F(MainWindow, AddRefusesAnEmptyNameAndCancelCreatesNothing) {
+    dialogs_.On("New Device", [](HWND dialog) { PostClick(dialog, winAddInstance::Command1); });
+    // Refused, the dialog stays open: type a name there, then cancel.
+    messages_.onMessage = [](const MessageRequest& shown) {
+        SetDlgItemTextA(shown.owner, winAddInstance::txtDevName, "typed, then cancelled");
+        PostClick(shown.owner, winAddInstance::Command2);
+    };
+    Start();
+    host_->Click(MC::btnAdd);
+    ASSERT_EQ(messages_.messages.size(), 1u);
+    EXPECT_EQ(messages_.messages[0].text, "Please enter a valid device name.");
+    EXPECT_EQ(messages_.messages[0].title, "Vantorel");
+    EXPECT_EQ(messages_.messages[0].style, UINT(MB_OK));
+    EXPECT_TRUE(host_->Entries(MC::lstInstances).empty());
+    EXPECT_FALSE(KeyExists(kScaleClassKey));
+    EXPECT_FALSE(KeyExists(kProviderKey)) << "no creation was attempted";
+    EXPECT_EQ(EnabledState(form()), kStarted);
+}
+
+TEST_F(MainWindow, ARefusedAddRightAfterStartKeepsTheFocusOnTheList) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    dialogs_.On("New Device", [](HWND dialog) {
+        SetDlgItemTextA(dialog, winAddInstance::txtDevName, "ALPHA");
+        PostClick(dialog, winAddInstance::Command1);
+    });
+    Start();
+    host_->Click(MC::btnAdd);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"A Device Instance with that name already exists."});
+    EXPECT_TRUE(form().IsEnabled(MC::btnEnableDevice)) << "the list is not empty";
+    EXPECT_FALSE(form().IsEnabled(MC::lstSerialPort));
+    EXPECT_EQ(GetFocus(), form().Control(MC::lstInstances));
+}
+
+TEST_F(MainWindow, RemoveAsksAndKeepsTheDeviceOnNo) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    messages_.AnswerNext(IDNO);
+    host_->Click(MC::btnRemove);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"Are you sure you want to delete alpha?"});
+    EXPECT_TRUE(KeyExists(DeviceKey("alpha")));
+    EXPECT_EQ(Text(MC::lstInstances), "alpha");
+    EXPECT_EQ(EnabledState(form()), kDevicePicked);
+}
+
+TEST_F(MainWindow, RemoveOnYesSelectsTheLastDeviceAndTheLastRemovalEmptiesThePanel) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    WriteProfile("bravo", {"COM2", "4800", "Odd", "2"});
+    WriteProfile("charlie", {"COM3", "9600", "Even", "2"});
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    messages_.AnswerNext(IDYES);
+    host_->Click(MC::btnRemove);
+    EXPECT_FALSE(KeyExists(DeviceKey("alpha")));
+    EXPECT_EQ(host_->Entries(MC::lstInstances), (std::vector<std::string>{"bravo", "charlie"}));
+    EXPECT_EQ(Text(MC::lstInstances), "charlie");
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM3");
+    EXPECT_EQ(EnabledState(form()), kDevicePicked);
+
+    messages_.AnswerNext(IDYES);
+    messages_.AnswerNext(IDYES);
+    host_->Click(MC::btnRemove);
+    host_->Click(MC::btnRemove);
+    EXPECT_TRUE(host_->Entries(MC::lstInstances).empty());
+    EXPECT_EQ(EnabledState(form()), kStarted);
+    EXPECT_FALSE(KeyExists(DeviceKey("bravo")));
+    EXPECT_FALSE(KeyExists(DeviceKey("charlie")));
+    // Lists that moved to their defaults were sent back to their first entries; a list that
+    // already showed its default position kept it.
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM1");
+    EXPECT_EQ(Text(MC::lstBaudRate), "1200");
+    EXPECT_EQ(Text(MC::lstParity), "None");
+    EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
+}
+
+TEST_F(MainWindow, RemoveOnAnEmptyListSaysSo) {
+    Start();
+    form().SetEnabled(MC::btnRemove, true);
+    host_->Click(MC::btnRemove);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"No devices to delete."});
+    EXPECT_EQ(EnabledState(form()), kStarted);
+}
+
+TEST_F(MainWindow, RefreshListsTheRegistryAgain) {
+    Start();
+    WriteProfile("late", {"COM2", "9600", "Even", "2"});
+    host_->Menu(MC::mnuUpdateDeviceInstances);
+    EXPECT_EQ(host_->Entries(MC::lstInstances), std::vector<std::string>{"late"});
+    EXPECT_EQ(EnabledState(form()), kDevicePicked) << "selecting the first entry ran the selection handler";
+}
+
+TEST_F(MainWindow, EnableScaleWithoutADeviceAsksForOne) {
+    Start();
+    form().btnEnableDevice_Click();
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"You must select a device first."});
+}
+
+TEST_F(MainWindow, TheLogFileDialogWritesAConfirmedPath) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    WriteText(kProviderKey, "LogFile", "c:\\old.log");
+    dialogs_.On("Log File", [](HWND dialog) {
+        char shown[MAX_PATH] = {};
+        GetDlgItemTextA(dialog, winLogFile::txtLogFile, shown, MAX_PATH);
+        EXPECT_STREQ(shown, "c:\\old.log");
+        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "d:\\pos\\scale.log");
+        PostClick(dialog, winLogFile::btnOk);
+    });
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    host_->Click(MC::btnSetLogFile);
+    EXPECT_EQ(StoredText(kProviderKey, "LogFile"), "d:\\pos\\scale.log");
+    EXPECT_EQ(Text(MC::lblLogFile), "d:\\pos\\scale.log");
+    EXPECT_TRUE(IsWindowEnabled(form().Window()));
+}
+
+TEST_F(MainWindow, TheLogFileDialogWritesNothingForAnEmptyFieldOrOnCancel) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    WriteText(kProviderKey, "LogFile", "c:\\old.log");
+    dialogs_.On("Log File", [](HWND dialog) {
+        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "");
+        PostClick(dialog, winLogFile::btnOk);
+    });
+    dialogs_.On("Log File", [](HWND dialog) {
+        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "d:\\never.log");
+        PostClick(dialog, winLogFile::btnCancel);
+    });
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    form().SetControlText(MC::lblLogFile, "edited elsewhere");
+    host_->Click(MC::btnSetLogFile);
+    EXPECT_EQ(StoredText(kProviderKey, "LogFile"), "c:\\old.log");
+    EXPECT_EQ(Text(MC::lblLogFile), "c:\\old.log") << "the label shows the stored path again";
+
+    host_->Click(MC::btnSetLogFile);
+    EXPECT_EQ(StoredText(kProviderKey, "LogFile"), "c:\\old.log");
+    EXPECT_TRUE(IsWindowEnabled(form().Window()));
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
+TEST_F(MainWindow, ACancelledBrowseLeavesThePathField) {
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    WriteText(kProviderKey, "LogFile", "c:\\old.log");
+    dialogs_.On("Log File", [](HWND dialog) {
+        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "e:\\typed.log");
+        PostClick(dialog, winLogFile::btnBrowse);
+    });
+    dialogs_.On("Select Log File", [](HWND fileDialog) {
+        HWND logFile = GetWindow(fileDialog, GW_OWNER);
+        PostMessageA(fileDialog, WM_COMMAND, IDCANCEL, 0);
+        // Queued behind the cancel: handled by the log-file dialog once the file dialog is gone.
+        PostClick(logFile, winLogFile::btnOk);
+    });
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    host_->Click(MC::btnSetLogFile);
+    EXPECT_EQ(StoredText(kProviderKey, "LogFile"), "e:\\typed.log");
+}
+
+TEST_F(MainWindow, TheAboutBoxShowsTheProgramAndStaysSingle) {
+    dialogs_.Allow("About Vantorel");
+    Start();
+    host_->Menu(MC::mnuHelpAbout);
+    HWND about = winAbout::Window();
+    ASSERT_NE(about, nullptr);
+    char text[256] = {};
+    GetWindowTextA(about, text, sizeof text);
+    EXPECT_STREQ(text, "About Vantorel");
+    GetDlgItemTextA(about, winAbout::lblVersion, text, sizeof text);
+    EXPECT_STREQ(text, "For 32-bit Windows 1.4.0");
+    GetDlgItemTextA(about, winAbout::lblTitle, text, sizeof text);
+    EXPECT_STREQ(text, "Kolvane-Aris OPOS Administrator");
+    GetDlgItemTextA(about, winAbout::lblDescription, text, sizeof text);
+    EXPECT_STREQ(text, "This application is used to configure and test a Kolvane-Aris TRM-07 model scale.");
+    EXPECT_EQ(GetWindow(about, GW_OWNER), nullptr) << "it lives beside the main window";
+    EXPECT_TRUE(IsWindowEnabled(form().Window())) << "not modal";
+
+    host_->Menu(MC::mnuHelpAbout);
+    EXPECT_EQ(winAbout::Window(), about) << "one about box";
+    SendMessageA(about, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(winAbout::Window(), nullptr) << "Esc closes it";
+}
+
+TEST_F(MainWindow, SystemInformationThatCannotBeFoundIsReported) {
+    const std::string infoKey = "SOFTWARE\\KolvaneAris\\Shared Tools\\MSINFO";
+    const std::string locationKey = "SOFTWARE\\KolvaneAris\\Shared Tools Location";
+    ka::test::KeysSetAside aside({infoKey, locationKey});
+    dialogs_.Allow("About Vantorel");
+    Start();
+    host_->Menu(MC::mnuHelpAbout);
+    HWND about = winAbout::Window();
+    ASSERT_NE(about, nullptr);
+    auto pressSysInfo = [&] {
+        SendMessageA(about, WM_COMMAND, MAKEWPARAM(winAbout::cmdSysInfo, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(about, winAbout::cmdSysInfo)));
+    };
+
+    pressSysInfo();  // neither location
+    char folder[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, folder);
+    WriteText(locationKey, "MSINFO", folder);
+    pressSysInfo();  // a folder without the program
+    WriteText(infoKey, "PATH", std::string(folder) + "no-such-program.exe");
+    pressSysInfo();  // a path naming a missing program
+
+    ASSERT_EQ(messages_.messages.size(), 3u);
+    for (const auto& m : messages_.messages) {
+        EXPECT_EQ(m.text, "System Information Is Unavailable At This Time");
+        EXPECT_EQ(m.title, "Vantorel");
+        EXPECT_EQ(m.style, UINT(MB_OK));
+    }
+    ka::test::DeleteTree("SOFTWARE\\KolvaneAris");
+}
+
+TEST(GetKeyValue, ReadsTextValuesAndFindsOthersWithoutAPath) {
+    const std::string key = "SOFTWARE\\KolvaneArisAdminTest";
+    WriteText(key, "PATH", "c:\\tools\\info.exe");
+    DWORD number = 7;
+    {
+        ka::UniqueKey k;
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_ALL_ACCESS, k.put());
+        RegSetValueExA(k.get(), "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof number);
+    }
+    std::string value = "stale";
+    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE, key, "PATH", value));
+    EXPECT_EQ(value, "c:\\tools\\info.exe");
+    EXPECT_TRUE(GetKeyValue(HKEY_LOCAL_MACHINE, key, "Number", value));
+    EXPECT_EQ(value, "");
+    EXPECT_FALSE(GetKeyValue(HKEY_LOCAL_MACHINE, key, "Missing", value));
+    EXPECT_FALSE(GetKeyValue(HKEY_LOCAL_MACHINE, key + "\\Missing", "PATH", value));
+    ka::test::DeleteTree(key);
+}
+
+TEST_F(MainWindow, ExitClosesTheMainWindowAndTheProgramEndsWithTheLastWindow) {
+    dialogs_.Allow("About Vantorel");
+    Start();
+    QuitWhenLastWindowCloses(true);
+    host_->Menu(MC::mnuHelpAbout);
+    HWND about = winAbout::Window();
+    ASSERT_NE(about, nullptr);
+    host_->Menu(MC::mnuFileExit);
+    EXPECT_EQ(form().Window(), nullptr) << "the main window is unloaded";
+    MSG quit;
+    EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the about box keeps the program";
+    DestroyWindow(about);
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the last window ends it";
+    QuitWhenLastWindowCloses(false);
+}
