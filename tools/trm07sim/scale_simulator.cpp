@@ -61,15 +61,19 @@ DWORD ScaleSimulator::Open(const std::string& port, const LineSettings& settings
     // Whatever an earlier user of the cable left unread is not a request to this scale.
     PurgeComm(opened.get(), PURGE_RXCLEAR | PURGE_TXCLEAR);
 
+    // Made once, so that the simulator holds the same handles for as long as it runs.
     ka::UniqueHandle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!stop) return GetLastError();
+    ka::UniqueHandle readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ka::UniqueHandle writeDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    if (!stop || !readDone || !writeDone) return GetLastError();
     port_ = std::move(opened);
     stop_ = std::move(stop);
+    readDone_ = std::move(readDone);
+    writeDone_ = std::move(writeDone);
     thread_.reset(CreateThread(nullptr, 0, ThreadEntry, this, 0, nullptr));
     if (!thread_) {
         const DWORD error = GetLastError();
-        stop_.reset();
-        port_.reset();
+        CloseHandles();
         return error;
     }
     return ERROR_SUCCESS;
@@ -81,6 +85,12 @@ void ScaleSimulator::Close() {
         WaitForSingleObject(thread_.get(), INFINITE);
         thread_.reset();
     }
+    CloseHandles();
+}
+
+void ScaleSimulator::CloseHandles() {
+    writeDone_.reset();
+    readDone_.reset();
     stop_.reset();
     port_.reset();
 }
@@ -170,13 +180,11 @@ void ScaleSimulator::Serve() {
 
 // Waits for one character or for Close; false when stopped or the port failed.
 bool ScaleSimulator::ReadByte(char& byte) {
-    ka::UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!done) return false;
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = done.get();
+    overlapped.hEvent = readDone_.get();
     DWORD count = 0;
     if (!ReadFile(port_.get(), &byte, 1, nullptr, &overlapped) && GetLastError() != ERROR_IO_PENDING) return false;
-    const HANDLE waits[] = {done.get(), stop_.get()};
+    const HANDLE waits[] = {readDone_.get(), stop_.get()};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(port_.get(), &overlapped);
     const bool read = GetOverlappedResult(port_.get(), &overlapped, &count, TRUE) && count == 1;
     return read && WaitForSingleObject(stop_.get(), 0) != WAIT_OBJECT_0;
@@ -184,16 +192,14 @@ bool ScaleSimulator::ReadByte(char& byte) {
 
 bool ScaleSimulator::Send(const std::string& bytes) {
     if (bytes.empty()) return true;
-    ka::UniqueHandle done(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    if (!done) return false;
     OVERLAPPED overlapped = {};
-    overlapped.hEvent = done.get();
+    overlapped.hEvent = writeDone_.get();
     DWORD count = 0;
     if (!WriteFile(port_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), nullptr, &overlapped) &&
         GetLastError() != ERROR_IO_PENDING) {
         return false;
     }
-    const HANDLE waits[] = {done.get(), stop_.get()};
+    const HANDLE waits[] = {writeDone_.get(), stop_.get()};
     if (WaitForMultipleObjects(2, waits, FALSE, INFINITE) != WAIT_OBJECT_0) CancelIoEx(port_.get(), &overlapped);
     return GetOverlappedResult(port_.get(), &overlapped, &count, TRUE) && count == bytes.size();
 }

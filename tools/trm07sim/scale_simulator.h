@@ -87,6 +87,7 @@ public:
 
 private:
     static DWORD WINAPI ThreadEntry(void* self) noexcept;
+    void CloseHandles();
     void Serve();
     bool ReadByte(char& byte);
     bool Send(const std::string& bytes);
@@ -98,6 +99,8 @@ private:
     ka::UniqueFile port_;
     DWORD lineSettingsError_ = 0;
     ka::UniqueHandle stop_;
+    ka::UniqueHandle readDone_;
+    ka::UniqueHandle writeDone_;
     ka::UniqueHandle thread_;
 
     mutable std::mutex lock_;
