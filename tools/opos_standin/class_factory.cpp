@@ -1,0 +1,45 @@
+#include "tools/opos_standin/class_factory.h"
+
+#include "tools/opos_standin/module_count.h"
+
+namespace standin {
+
+ClassFactory::ClassFactory(CreatorFn create) noexcept : create_(create) { ModuleAddRef(); }
+ClassFactory::~ClassFactory() { ModuleRelease(); }
+
+HRESULT ClassFactory::QueryInterface(REFIID riid, void** object) noexcept {
+    if (!object) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
+        *object = static_cast<IClassFactory*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG ClassFactory::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+ULONG ClassFactory::Release() noexcept {
+    LONG left = InterlockedDecrement(&refs_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    return create_(riid, object);
+}
+
+HRESULT ClassFactory::LockServer(BOOL lock) noexcept {
+    if (lock) {
+        ModuleAddRef();
+    } else {
+        ModuleRelease();
+    }
+    return S_OK;
+}
+
+}  // namespace standin
