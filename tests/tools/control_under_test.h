@@ -1,0 +1,63 @@
+#pragma once
+// The OPOS Scale control stand-in driven as the administrator and the tools drive it: created by
+// its ProgID, invoked by dispatch identifier.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/dispatch_client.h"
+#include "tools/opos_standin/control_ids.h"
+#include "tools/opos_standin/dispatch_call.h"
+
+namespace ka::test {
+
+constexpr char kControlProgIdAnsi[] = "OposScale_1_5_LibCtl.OPOSScale";
+
+class ControlUnderTest : public DispatchClient {
+public:
+    // Creates the control by its ProgID; a gtest failure names the HRESULT when it cannot.
+    bool Create() {
+        HRESULT hr = DispatchClient::Create(kControlProgIdAnsi, *this);
+        EXPECT_EQ(hr, S_OK) << "creating the control object: " << HrText(hr);
+        return SUCCEEDED(hr);
+    }
+
+    long Open(const std::string& device) const { return CallLong(standin::kDispidOpen, std::move(CallArgs().Text(device))); }
+    long Claim(long timeout) const { return CallLong(standin::kDispidClaim, std::move(CallArgs().Long(timeout))); }
+    long Close() const { return CallLong(standin::kDispidClose); }
+    long ReleaseDevice() const { return CallLong(standin::kDispidReleaseDevice); }
+    long CheckHealth(long level) const {
+        return CallLong(standin::kDispidCheckHealth, std::move(CallArgs().Long(level)));
+    }
+    long ReadWeight(long* weight, long timeout) const {
+        return CallLong(standin::kDispidReadWeight, std::move(CallArgs().LongRef(weight).Long(timeout)));
+    }
+    long ZeroScale() const { return CallLong(standin::kDispidZeroScale); }
+    long ResultCode() const { return GetLong(standin::kDispidResultCode); }
+    long WaitForEvent(long timeoutMs) const {
+        return CallLong(standin::kDispidWaitForEvent, std::move(CallArgs().Long(timeoutMs)));
+    }
+
+    // A boolean property read; a gtest failure when it is not one.
+    bool GetBool(DISPID id) const {
+        CallOutcome outcome = Invoke(id, {}, DISPATCH_PROPERTYGET);
+        EXPECT_EQ(outcome.hr, S_OK) << "get " << id << ": " << HrText(outcome.hr);
+        EXPECT_EQ(outcome.value->vt, VT_BOOL) << "get " << id << " result type";
+        return outcome.value->vt == VT_BOOL && outcome.value->boolVal != VARIANT_FALSE;
+    }
+    long GetLong(DISPID id) const {
+        CallOutcome outcome = Invoke(id, {}, DISPATCH_PROPERTYGET);
+        EXPECT_EQ(outcome.hr, S_OK) << "get " << id << ": " << HrText(outcome.hr);
+        EXPECT_EQ(outcome.value->vt, VT_I4) << "get " << id << " result type";
+        return outcome.value->vt == VT_I4 ? outcome.value->lVal : -1;
+    }
+    std::string GetText(DISPID id) const { return CallString(id); }
+    // Writes a boolean property the way automation clients do: one argument named DISPID_PROPERTYPUT.
+    void PutBool(DISPID id, bool value) const {
+        HRESULT hr = standin::InvokeByDispid(get(), id, DISPATCH_PROPERTYPUT, {standin::BoolArg(value)}, nullptr);
+        EXPECT_EQ(hr, S_OK) << "put " << id << ": " << HrText(hr);
+    }
+};
+
+}  // namespace ka::test

@@ -1,0 +1,97 @@
+// The stand-in's self-registration, and the profile text it reads.
+
+#include <gtest/gtest.h>
+
+#include <olectl.h>
+
+#include "common/unique_handle.h"
+#include "tests/support/dispatch_client.h"
+#include "tools/opos_standin/control_ids.h"
+#include "tools/opos_standin/registration.h"
+#include "tools/opos_standin/service_profile.h"
+
+namespace ka::test {
+namespace {
+
+constexpr wchar_t kServerKey[] = L"Software\\Classes\\CLSID\\{CCB90172-B81E-11D2-AB74-0040054C3719}\\InprocServer32";
+constexpr wchar_t kRealControlPath[] = L"C:\\Program Files\\OPOS\\OPOSScale.ocx";
+
+void SetServerPath(const std::wstring& path) {
+    UniqueKey key;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kServerKey, 0, KEY_SET_VALUE, key.put()), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(path.c_str()),
+                             static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+}
+
+// Puts the registered path back whatever the test did.
+class RestoreServerPath {
+public:
+    explicit RestoreServerPath(std::wstring path) : path_(std::move(path)) {}
+    ~RestoreServerPath() { SetServerPath(path_); }
+
+private:
+    std::wstring path_;
+};
+
+struct ModuleTraits {
+    using Type = HMODULE;
+    static HMODULE Invalid() noexcept { return nullptr; }
+    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
+};
+using UniqueModule = UniqueResource<ModuleTraits>;
+
+using RegistrationFn = HRESULT(STDAPICALLTYPE*)();
+
+RegistrationFn Export(HMODULE module, const char* name) {
+    return reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
+TEST(StandInRegistrationTest, IsRegisteredUnderTheControlsIdentity) {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(standin::kControlProgId, &clsid);
+    ASSERT_EQ(hr, S_OK) << HrText(hr);
+    EXPECT_TRUE(IsEqualCLSID(clsid, standin::kControlClsid));
+    EXPECT_TRUE(standin::IsStandInPath(standin::RegisteredServerPath()));
+}
+
+TEST(StandInRegistrationTest, NeverDisplacesAnotherControlObject) {
+    const std::wstring ours = standin::RegisteredServerPath();
+    ASSERT_TRUE(standin::IsStandInPath(ours)) << "the run script registers the stand-in first";
+    UniqueModule module(LoadLibraryW(ours.c_str()));
+    ASSERT_TRUE(module.valid()) << "LoadLibrary: " << GetLastError();
+    RegistrationFn registerServer = Export(module.get(), "DllRegisterServer");
+    RegistrationFn unregisterServer = Export(module.get(), "DllUnregisterServer");
+    ASSERT_NE(registerServer, nullptr);
+    ASSERT_NE(unregisterServer, nullptr);
+    {
+        RestoreServerPath restore(ours);
+        SetServerPath(kRealControlPath);
+        HRESULT hr = registerServer();
+        EXPECT_EQ(hr, SELFREG_E_CLASS) << HrText(hr);
+        hr = unregisterServer();
+        EXPECT_EQ(hr, SELFREG_E_CLASS) << HrText(hr);
+        EXPECT_EQ(standin::RegisteredServerPath(), kRealControlPath);
+    }
+    HRESULT hr = registerServer();
+    EXPECT_EQ(hr, S_OK) << "registering over itself: " << HrText(hr);
+    EXPECT_EQ(standin::RegisteredServerPath(), ours);
+}
+
+TEST(StandInRegistrationTest, RecognisesItsOwnFileInAnyFolderAndCase) {
+    EXPECT_TRUE(standin::IsStandInPath(L"Z:\\build\\win64\\bin\\OposScaleStandIn.dll"));
+    EXPECT_TRUE(standin::IsStandInPath(L"c:/x/oposscalestandin.DLL"));
+    EXPECT_TRUE(standin::IsStandInPath(L"OposScaleStandIn.dll"));
+    EXPECT_FALSE(standin::IsStandInPath(kRealControlPath));
+    EXPECT_FALSE(standin::IsStandInPath(L"C:\\OposScaleStandIn.dll.bak"));
+}
+
+TEST(StandInProfileTest, ProfileValueTextDropsTheDescription) {
+    EXPECT_EQ(standin::ProfileValueText(L"KolvaneAris.ScaleTRM07"), L"KolvaneAris.ScaleTRM07");
+    EXPECT_EQ(standin::ProfileValueText(L"KolvaneAris.ScaleTRM07  ||| the service object"), L"KolvaneAris.ScaleTRM07");
+    EXPECT_EQ(standin::ProfileValueText(L"  ||| nothing before it"), L"");
+    EXPECT_EQ(standin::ProfileValueText(L""), L"");
+}
+
+}  // namespace
+}  // namespace ka::test
