@@ -72,6 +72,9 @@ private:
 long ConverseOnPort(ScaleState& state, char command, char* reply, DWORD capacity, DWORD limitMs) {
     std::memset(reply, 0, capacity + 1);
     const HANDLE port = state.port.get();
+    // Whatever arrived before this request is no answer to it: the late or overlong reply of an
+    // earlier request would otherwise be read as this one's, an old weight taken for the current.
+    PurgeComm(port, PURGE_RXCLEAR);
 
     // Declared first so that they outlive the read: the write may still be under way at its end.
     const char request[kRequestLength] = {command, kRequestEnd};
