@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# Weighs through the whole stack: a device profile "Front Scale", the simulated TRM-07 on the far
+# end of cable 1, and scalectl driving the OPOS Scale control object (in this prefix the stand-in
+# OposScaleStandIn.dll, on a terminal the real one), which loads Pendrax.dll.
+#
+#   tools/demo.sh <test-bin-dir>
+#
+# `./run demo` calls it with WINEPREFIX, WINELOADER and PORTS_DIR set, the cables laid, the
+# wineserver running and both COM servers registered. The profile and the log-file setting are
+# taken away again at the end.
+set -euo pipefail
+
+BIN=$(cd "${1:?usage: tools/demo.sh <test-bin-dir>}" && pwd)
+WINE=${WINELOADER:-wine}
+
+DEVICE="Front Scale"
+DEVICE_KEY="HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\$DEVICE"
+PROVIDER_KEY='HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris'
+SCALE_PORT='\\.\COM21'    # the scale's end of cable 1; the profile names the other end, COM1
+WEIGHT=12.345
+READY_LIMIT_TENTHS=200    # the simulator is ready within 20 s or the demo gives up
+STOP_LIMIT_TENTHS=50
+LOG_LINES=40
+
+WORK=$(dirname "$BIN")/demo
+LOG=$WORK/demo.log
+LOG_WIN="Z:${LOG//\//\\}"
+SIM_OUT=$WORK/trm07sim.out
+SIM_IN=$WORK/trm07sim.in
+
+# Value name and text, in the order the administrator writes a new profile.
+PROFILE=(
+    "SerialPort=COM1"
+    "BaudRate=9600"
+    "DataSize=7"
+    "Parity=Even"
+    "StopBits=1"
+    "ModelNumber=TRM-07"
+    "LogVerbosity=4"
+)
+
+say() { printf '== %s\n' "$*"; }
+reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+
+saved_log_file() {
+    "$WINE" reg query "$PROVIDER_KEY" /v LogFile 2>/dev/null | tr -d '\r' | sed -n 's/^ *LogFile *REG_SZ *//p'
+}
+
+write_profile() {
+    reg add "$DEVICE_KEY" /ve /d KolvaneAris.ScaleTRM07 /f
+    local entry
+    for entry in "${PROFILE[@]}"; do
+        reg add "$DEVICE_KEY" /v "${entry%%=*}" /d "${entry#*=}" /f
+    done
+    reg add "$PROVIDER_KEY" /v LogFile /d "$LOG_WIN" /f
+}
+
+remove_profile() {
+    reg delete "$DEVICE_KEY" /f || true
+    if [ -n "$SAVED_LOG_FILE" ]; then
+        reg add "$PROVIDER_KEY" /v LogFile /d "$SAVED_LOG_FILE" /f || true
+    else
+        reg delete "$PROVIDER_KEY" /v LogFile /f || true
+    fi
+}
+
+# The simulator runs until its stdin closes; fd 3 holds that stdin open.
+start_simulator() {
+    rm -f "$SIM_IN" "$SIM_OUT"
+    mkfifo "$SIM_IN"
+    exec 3<>"$SIM_IN"
+    "$WINE" "$BIN/trm07sim.exe" "$SCALE_PORT" --weight "$WEIGHT" <"$SIM_IN" >"$SIM_OUT" 2>&1 3>&- &
+    SIM_PID=$!
+}
+
+wait_until_ready() {
+    local tenths
+    for ((tenths = 0; tenths < READY_LIMIT_TENTHS; tenths++)); do
+        grep -q '^TRM-07 on ' "$SIM_OUT" 2>/dev/null && return 0
+        kill -0 "$SIM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    say "the simulator did not become ready:"
+    cat "$SIM_OUT" 2>/dev/null || true
+    return 1
+}
+
+stop_simulator() {
+    [ -n "${SIM_PID:-}" ] || return 0
+    exec 3>&- || true
+    local tenths
+    for ((tenths = 0; tenths < STOP_LIMIT_TENTHS; tenths++)); do
+        kill -0 "$SIM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$SIM_PID" 2>/dev/null || true
+    wait "$SIM_PID" 2>/dev/null || true
+    SIM_PID=
+    rm -f "$SIM_IN"
+}
+
+finish() {
+    stop_simulator
+    remove_profile
+}
+
+mkdir -p "$WORK"
+rm -f "$LOG"
+SAVED_LOG_FILE=$(saved_log_file || true)
+SIM_PID=
+trap finish EXIT
+
+say "device profile \"$DEVICE\": KolvaneAris.ScaleTRM07 on COM1, 9600 7E1, log $LOG_WIN"
+write_profile
+
+say "TRM-07 simulator on $SCALE_PORT showing $WEIGHT lb"
+start_simulator
+wait_until_ready
+sed 's/^/   /' "$SIM_OUT"
+
+say "scalectl demo \"$DEVICE\""
+status=0
+"$WINE" "$BIN/scalectl.exe" demo "$DEVICE" || status=$?
+
+say "last $LOG_LINES lines of $LOG"
+tail -n "$LOG_LINES" "$LOG" 2>/dev/null | tr -d '\r' || say "(no log file)"
+
+stop_simulator
+say "what the simulated scale saw"
+sed 's/^/   /' "$SIM_OUT"
+
+if [ "$status" -eq 0 ]; then say "demo finished: every step succeeded"; else say "demo FAILED (scalectl exit $status)"; fi
+exit "$status"
