@@ -1,0 +1,231 @@
+// Log lines per second at verbosity 4, in one process and in three writing one file, beside a
+// plain loop that writes and flushes the same bytes under the same named mutex, and beside bare
+// WriteFile calls under that mutex.
+//   bench_log_rate                                      runs everything and prints the figures
+//   bench_log_rate writer <kind> <file> <lines> <ready semaphore> <go event>   one writer process
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bench/bench_support.h"
+#include "common/unique_handle.h"
+#include "logging/line_format.h"
+#include "logging/opos_log.h"
+
+namespace {
+
+using namespace ka::bench;
+
+constexpr int kLinesOneProcess = 20000;
+constexpr int kLinesEachOfThree = 10000;
+constexpr int kProcesses = 3;
+constexpr char kMutexName[] = "ZelLog-LogFile-MUTEX";
+constexpr char kDisplayName[] = "ReliabBench";
+// A typical data-flow line of a weighing.
+constexpr char kFormat[] = "LE=%d; MSG=%s; Weight=%d, Hardware Status: %d";
+constexpr char kReply[] = " 12.345 lb  S00 ";
+
+enum class Kind { Log, Stream, Raw };
+
+const char* KindName(Kind kind) { return kind == Kind::Log ? "log" : kind == Kind::Stream ? "stream" : "raw"; }
+
+bool KindFrom(const char* text, Kind& kind) {
+    for (Kind k : {Kind::Log, Kind::Stream, Kind::Raw}) {
+        if (std::strcmp(text, KindName(k)) == 0) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+// The line the log would write, composed once: the plain loops write these bytes.
+std::string ComposedLine() {
+    zel::LineBuffer line;
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    zel::AppendPrefix(line, {now.wMonth, now.wDay, now.wYear % 100, now.wHour, now.wMinute, now.wSecond}, kDisplayName,
+                      "Main Thread   ", "Data Flow   (4)");
+    // The arguments the log is given below: 0, the reply, 12345, 0.
+    struct Args final : zel::ArgumentSource {
+        int ints = 0;
+        int NextInt() noexcept override { return ints++ == 1 ? 12345 : 0; }
+        const char* NextText() noexcept override { return kReply; }
+    } args;
+    zel::AppendMessage(line, kFormat, args);
+    char file[zel::kFileLineBufferSize];
+    const size_t length = zel::ComposeFileLine(line.Text(), file);
+    return std::string(file, length);
+}
+
+// Writes `lines` lines of one kind; false when the file or the mutex could not be had.
+bool WriteLines(Kind kind, const std::string& path, int lines) {
+    if (kind == Kind::Log) {
+        zel::OposLog log;
+        log.SetDisplayName(kDisplayName);
+        if (!log.OpenLogFile(path.c_str(), zel::kDataFlow)) return false;
+        for (int i = 0; i < lines; ++i) log.Write(zel::kMainThread, zel::kDataFlow, kFormat, 0, kReply, 12345, 0);
+        return true;
+    }
+    ka::UniqueHandle mutex(CreateMutexA(nullptr, FALSE, kMutexName));
+    if (!mutex) return false;
+    const std::string text = ComposedLine();
+    if (kind == Kind::Stream) {
+        FILE* stream = std::fopen(path.c_str(), "at");
+        if (!stream) return false;
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+        for (int i = 0; i < lines; ++i) {
+            WaitForSingleObject(mutex.get(), INFINITE);
+            std::fwrite(text.data(), 1, text.size(), stream);
+            std::fflush(stream);
+            ReleaseMutex(mutex.get());
+        }
+        std::fclose(stream);
+        return true;
+    }
+    std::string crlf = text.substr(0, text.size() - 1) + "\r\n";
+    ka::UniqueFile file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    for (int i = 0; i < lines; ++i) {
+        WaitForSingleObject(mutex.get(), INFINITE);
+        DWORD written = 0;
+        WriteFile(file.get(), crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
+        ReleaseMutex(mutex.get());
+    }
+    return true;
+}
+
+std::string TempPath(const char* stem) {
+    char dir[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, dir);
+    const std::string path = std::string(dir) + "bench-" + stem + "-" + std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(path.c_str());
+    return path;
+}
+
+// Lines that end in a line break; a whole, uninterleaved line is exactly as long as the composed one.
+void CountLines(const std::string& path, size_t lineLength, long& lines, long& odd) {
+    lines = odd = 0;
+    FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) return;
+    std::string line;
+    for (int c; (c = std::fgetc(in)) != EOF;) {
+        if (c != '\n') {
+            line += static_cast<char>(c);
+            continue;
+        }
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.size() == lineLength) {
+            ++lines;
+        } else if (!line.empty() && line.find("Date ") != 0 && line.find("-----") != 0) {
+            ++odd;
+        }
+        line.clear();
+    }
+    std::fclose(in);
+}
+
+struct Rate {
+    double linesPerSecond = 0;
+    long lines = 0;
+    long odd = 0;
+};
+
+Rate InOneProcess(Kind kind) {
+    const std::string path = TempPath(KindName(kind));
+    const double start = NowMs();
+    const bool written = WriteLines(kind, path, kLinesOneProcess);
+    const double elapsed = NowMs() - start;
+    Rate rate;
+    CountLines(path, ComposedLine().size() - 1, rate.lines, rate.odd);
+    DeleteFileA(path.c_str());
+    if (written) rate.linesPerSecond = kLinesOneProcess / (elapsed / 1000.0);
+    return rate;
+}
+
+Rate InThreeProcesses(Kind kind) {
+    const std::string path = TempPath((std::string(KindName(kind)) + "-three").c_str());
+    const std::string tag = std::to_string(GetCurrentProcessId()) + KindName(kind);
+    const std::string readyName = "ReliabBenchReady-" + tag, goName = "ReliabBenchGo-" + tag;
+    ka::UniqueHandle ready(CreateSemaphoreA(nullptr, 0, kProcesses, readyName.c_str()));
+    ka::UniqueHandle go(CreateEventA(nullptr, TRUE, FALSE, goName.c_str()));
+    std::vector<ka::UniqueHandle> processes;
+    for (int i = 0; i < kProcesses; ++i) {
+        std::string command = std::string("bench_log_rate.exe writer ") + KindName(kind) + " " + path + " " +
+                              std::to_string(kLinesEachOfThree) + " " + readyName + " " + goName;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) break;
+        CloseHandle(info.hThread);
+        processes.emplace_back(info.hProcess);
+    }
+    Rate rate;
+    bool allReady = processes.size() == kProcesses;
+    for (size_t i = 0; allReady && i < processes.size(); ++i) allReady = WaitForSingleObject(ready.get(), 30000) == WAIT_OBJECT_0;
+    const double start = NowMs();
+    SetEvent(go.get());
+    bool allDone = true;
+    for (auto& process : processes) {
+        allDone &= WaitForSingleObject(process.get(), 300000) == WAIT_OBJECT_0;
+        DWORD code = 1;
+        GetExitCodeProcess(process.get(), &code);
+        allDone &= code == 0;
+    }
+    const double elapsed = NowMs() - start;
+    CountLines(path, ComposedLine().size() - 1, rate.lines, rate.odd);
+    DeleteFileA(path.c_str());
+    if (allReady && allDone) rate.linesPerSecond = kProcesses * kLinesEachOfThree / (elapsed / 1000.0);
+    return rate;
+}
+
+void PrintRate(const char* what, const Rate& rate, long expected, const Rate& against) {
+    std::printf("  %-46s %9.0f lines/s", what, rate.linesPerSecond);
+    if (against.linesPerSecond > 0) std::printf("  (%3.0f %% of the plain stream loop)", 100.0 * rate.linesPerSecond / against.linesPerSecond);
+    std::printf("   %ld of %ld lines whole%s\n", rate.lines, expected, rate.odd ? ", SOME BROKEN" : "");
+}
+
+int Writer(char** argv) {
+    Kind kind;
+    if (!KindFrom(argv[2], kind)) return 2;
+    ka::UniqueHandle ready(OpenSemaphoreA(SEMAPHORE_MODIFY_STATE, FALSE, argv[5]));
+    ka::UniqueHandle go(OpenEventA(SYNCHRONIZE, FALSE, argv[6]));
+    if (!ready || !go) return 3;
+    ReleaseSemaphore(ready.get(), 1, nullptr);
+    if (WaitForSingleObject(go.get(), 60000) != WAIT_OBJECT_0) return 4;
+    return WriteLines(kind, argv[3], std::atoi(argv[4])) ? 0 : 5;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 7 && std::strcmp(argv[1], "writer") == 0) return Writer(argv);
+
+    PrintHeading("Log lines per second at verbosity 4 (each line written and flushed under the LogFile mutex)");
+    const Rate stream1 = InOneProcess(Kind::Stream);
+    const Rate raw1 = InOneProcess(Kind::Raw);
+    const Rate log1 = InOneProcess(Kind::Log);
+    const Rate stream3 = InThreeProcesses(Kind::Stream);
+    const Rate raw3 = InThreeProcesses(Kind::Raw);
+    const Rate log3 = InThreeProcesses(Kind::Log);
+    const long one = kLinesOneProcess, three = kProcesses * kLinesEachOfThree;
+    std::printf("  one process, %d lines of %zu bytes:\n", kLinesOneProcess, ComposedLine().size() + 1);
+    PrintRate("floor: WriteFile under the mutex", raw1, one, stream1);
+    PrintRate("plain loop: unbuffered stream, write + flush", stream1, one, stream1);
+    PrintRate("the log (compose, filter, write, flush)", log1, one, stream1);
+    std::printf("  three processes on one file, %d lines each:\n", kLinesEachOfThree);
+    PrintRate("floor: WriteFile under the mutex", raw3, three, stream3);
+    PrintRate("plain loop: unbuffered stream, write + flush", stream3, three, stream3);
+    PrintRate("the log (compose, filter, write, flush)", log3, three, stream3);
+    std::printf("  goal: the log at least half the plain loop's rate\n");
+    std::fflush(stdout);
+    const bool whole = log1.lines == one && log3.lines == three && log1.odd == 0 && log3.odd == 0;
+    return whole ? 0 : 1;
+}
