@@ -15,6 +15,12 @@ constexpr char kRoutine[] = "DoEventThread";
 // failed reading whatever it answers, so the response starts as "clear" (OPOS_ER_CLEAR).
 constexpr long kErrorResponseClear = 12;
 
+bool AsyncReadPending(ScaleState& state) {
+    return InterlockedCompareExchange(&state.asyncReadPending, 0, 0) != 0;
+}
+
+void EndAsyncReadPending(ScaleState& state) { InterlockedExchange(&state.asyncReadPending, 0); }
+
 void SetEventThreadCategory(ScaleState& state) {
     if (!state.categorySlot) return;
     TlsSetValue(state.categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kEventThread)));
@@ -78,9 +84,24 @@ void FireError(ScaleState& state, HANDLE stopRequest, long commResult, long hard
 }  // namespace
 
 HANDLE EventThread::Start(CScaleTRM07& scale) noexcept {
+    volatile LONG& pending = scale.State().asyncReadPending;
+    InterlockedExchange(&pending, 1);
     // Default stack size; a new thread runs at normal priority.
     DWORD threadId = 0;
-    return CreateThread(nullptr, 0, &EventThread::Entry, &scale, 0, &threadId);
+    HANDLE thread = CreateThread(nullptr, 0, &EventThread::Entry, &scale, 0, &threadId);
+    if (!thread) {
+        ka::PreserveLastError keep;
+        InterlockedExchange(&pending, 0);
+    }
+    return thread;
+}
+
+bool EventThread::AwaitFinished(CScaleTRM07& scale) {
+    if (!scale.EventThreadRunning()) return true;
+    if (AsyncReadPending(scale.State())) return false;
+    // Only its leave lines and result are left: wait, so that result lands before ours.
+    scale.WaitForEventThread();
+    return !scale.EventThreadRunning();
 }
 
 // Teardown waits for this thread's handle: nothing may touch the instance after returning.
@@ -94,6 +115,7 @@ DWORD WINAPI EventThread::Entry(void* instance) noexcept {
         LogLine(state, zel::kInformation, "Leaving class event thread helper.");
     } catch (...) {
         // Out of memory while logging: the thread still ends normally.
+        EndAsyncReadPending(static_cast<CScaleTRM07*>(instance)->State());
     }
     return 0;
 }
@@ -105,9 +127,11 @@ long EventThread::DoEventThread(CScaleTRM07& scale) {
     const Reading reading = ReadUntilDeadline(state, deadline, stopRequest);
     if (!reading.accepted) {
         FireError(state, stopRequest, reading.commResult, reading.hardwareStatus);
+        EndAsyncReadPending(state);
         return scale.FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
     }
     FireData(state, stopRequest, reading.weight);
+    EndAsyncReadPending(state);
     return scale.SuccessExit(kRoutine);
 }
 

@@ -16,6 +16,10 @@ struct EventThread {
 
     // Reads with the retry rule, fires SOData or SOError, records the result.
     static long DoEventThread(CScaleTRM07& scale);
+
+    // True when no event thread runs any more: none did, or the one that did had fired its
+    // event and has now ended. False while one still reads or fires, or will not end.
+    static bool AwaitFinished(CScaleTRM07& scale);
 };
 
 }  // namespace pendrax

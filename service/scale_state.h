@@ -43,6 +43,9 @@ struct ScaleState {
     std::string logFilePath;
     long logVerbosity = 0;
     long asyncReadTimeout = 0;
+    // Set by an asynchronous ReadWeight until its event thread has fired its event: until then
+    // the thread converses or calls the control object; afterwards it only records its result.
+    volatile LONG asyncReadPending = 0;
     std::string modelNumber;
 
     long resultCode = opos::OPOS_SUCCESS;

@@ -27,7 +27,7 @@ long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
     const long long deadline = WallClockMs() + timeout;
     LogLine(state_, zel::kFunctTrace, "ENTER [ReadWeight]");
     if (const long gate = GateProbeClaimAndEnabled(kReadWeight)) return gate;
-    if (EventThreadRunning()) return RefuseWhileReading(*this, kReadWeight);
+    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(*this, kReadWeight);
 
     if (state_.asyncMode) {
         state_.asyncReadTimeout = timeout;
@@ -51,7 +51,7 @@ long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
 long CScaleTRM07::ZeroScale() {
     LogLine(state_, zel::kFunctTrace, "ENTER [ZeroScale]");
     if (const long gate = GateProbeClaimAndEnabled(kZeroScale)) return gate;
-    if (EventThreadRunning()) return RefuseWhileReading(*this, kZeroScale);
+    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(*this, kZeroScale);
     if (!state_.capZeroScale) return FailureExit(kZeroScale, opos::OPOS_E_ILLEGAL);
 
     // The reply only confirms the scale heard us; its content is not examined.
