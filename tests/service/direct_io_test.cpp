@@ -1,0 +1,110 @@
+// DirectIO: the log-forwarding command, its lines, forwarding through SODirectIO, and
+// illegal commands.
+
+#include <algorithm>
+#include <cstdint>
+
+#include "tests/service/weighing_fixture.h"
+
+namespace ka::test {
+namespace {
+
+using DirectIOTest = ScaleOnCableTest;
+
+long PointerValue(const void* p) { return static_cast<long>(reinterpret_cast<std::intptr_t>(p)); }
+
+std::vector<std::string> ForwardedTexts(const std::vector<ReceivedCall>& calls) {
+    std::vector<std::string> texts;
+    for (const auto& call : calls) {
+        if (call.name != "SODirectIO") continue;
+        EXPECT_EQ(call.args, (std::vector<long>{kForwardLogLines, 0})) << call.text;
+        // The message is the line's last tab-separated field.
+        texts.push_back(call.text.substr(call.text.rfind('\t') + 1));
+    }
+    return texts;
+}
+
+TEST_F(DirectIOTest, ForwardingCommandLogsItsArgumentsAndSwitches) {
+    long data = 4;
+    BSTR text = nullptr;
+    size_t mark = LogSize();
+    EXPECT_EQ(DirectIO(kForwardLogLines, &data, &text), 0);
+    EXPECT_EQ(LogSince(mark), (Lines{"ENTER [DirectIO].", "  * Command = [1000].",
+                                     "  * pData   = [" + std::to_string(PointerValue(&data)) + "].",
+                                     "  * pString = [" + std::to_string(PointerValue(&text)) + "].",
+                                     "DirectIO Logging enabled, verbosity = [4].", "LEAVE [DirectIO]."}));
+    EXPECT_EQ(data, 4) << "pData is never written";
+    EXPECT_EQ(text, nullptr) << "pString is never written";
+
+    data = -1;
+    mark = LogSize();
+    EXPECT_EQ(DirectIO(kForwardLogLines, &data, &text), 0);
+    EXPECT_TRUE(Logged(mark, "DirectIO Logging disabled."));
+    EXPECT_EQ(scale_.ResultCode(), 0);
+}
+
+TEST_F(DirectIOTest, ForwardedLinesReachTheControlObjectUntilSwitchedOff) {
+    ForwardLines(4);
+    EXPECT_EQ(Call(kClearOutput), 0);
+    ASSERT_EQ(DirectIO(kForwardLogLines, -1), 0);
+    EXPECT_EQ(Call(kClearOutput), 0);
+    const auto texts = ForwardedTexts(co_.Calls());
+    ASSERT_EQ(texts.size(), 7u);
+    EXPECT_EQ(Lines(texts.begin(), texts.begin() + 5),
+              (Lines{"DirectIO Logging enabled, verbosity = [4].", "LEAVE [DirectIO].", "LEAVE [ClearOutput].",
+                     "ENTER [DirectIO].", "  * Command = [1000]."}));
+    EXPECT_EQ(texts[5].rfind("  * pData   = [", 0), 0u) << texts[5];
+    EXPECT_EQ(texts[6].rfind("  * pString = [", 0), 0u) << texts[6] << "; the sink goes before the disabled line";
+}
+
+TEST_F(DirectIOTest, ForwardingHonoursItsOwnVerbosity) {
+    ForwardLines(2);
+    EXPECT_EQ(Call(kClearOutput), 0);  // a level 3 line only
+    EXPECT_EQ(ForwardedTexts(co_.Calls()), (Lines{"DirectIO Logging enabled, verbosity = [2]."}));
+}
+
+// A control object that calls back into the service object from SODirectIO: the lines the
+// callback writes are not forwarded again, so forwarding cannot recurse.
+TEST_F(DirectIOTest, LinesWrittenWhileForwardingAreNotForwarded) {
+    struct Callback {
+        static void OnCall(void* context, const ReceivedCall& call) {
+            if (call.name == "SODirectIO") static_cast<ScaleClient*>(context)->CallLong(kClearOutput);
+        }
+    };
+    co_.SetOnCall(&Callback::OnCall, &scale_);
+    const size_t mark = LogSize();
+    ForwardLines(4);
+    co_.SetOnCall(nullptr, nullptr);
+    EXPECT_EQ(ForwardedTexts(co_.Calls()), (Lines{"DirectIO Logging enabled, verbosity = [4].", "LEAVE [DirectIO]."}));
+    const auto messages = LogSince(mark);
+    EXPECT_EQ(std::count(messages.begin(), messages.end(), "LEAVE [ClearOutput]."), 2)
+        << "each forwarded line made one callback, and its line went to the file only";
+}
+
+TEST_F(DirectIOTest, OtherCommandsAreIllegal) {
+    const size_t mark = LogSize();
+    EXPECT_EQ(DirectIO(7, 0), opos::OPOS_E_ILLEGAL);
+    EXPECT_EQ(scale_.ResultCode(), opos::OPOS_E_ILLEGAL);
+    const auto entries = EntriesSince(mark);
+    bool found = false;
+    for (const auto& entry : entries) {
+        if (entry.message != "Illegal DirectIO command [7].") continue;
+        found = true;
+        EXPECT_EQ(entry.level, "Significant (1)");
+    }
+    EXPECT_TRUE(found);
+    EXPECT_EQ(Messages(entries).back(), "LEAVE [DirectIO].");
+}
+
+TEST_F(ServiceTest, DirectIONeedsNoClaim) {
+    WriteProfile("DirectIOUnclaimed", "COM9");
+    ScaleClient scale = OpenedScale("DirectIOUnclaimed");
+    ASSERT_TRUE(scale);
+    long data = -1;
+    BSTR text = nullptr;
+    EXPECT_EQ(scale.CallLong(kDirectIO, std::move(CallArgs().Long(kForwardLogLines).LongRef(&data).TextRef(&text))), 0);
+    EXPECT_EQ(scale.Close(), 0);
+}
+
+}  // namespace
+}  // namespace ka::test
