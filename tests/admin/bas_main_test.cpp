@@ -208,6 +208,16 @@ TEST_F(Instances, YesDeletesTheKeyAndSelectsTheLastEntry) {
     EXPECT_EQ(StoredText(kProviderKey, "LogFile"), "c:\\OposAdmin.log") << "the provider key is never deleted";
 }
 
+TEST_F(Instances, WithoutASelectedNameNothingIsAskedOrDeleted) {
+    ASSERT_TRUE(basMain::CreateDeviceInstance(form(), "Front Scale"));
+    ka::test::DeleteTree(DeviceKey("front scale"));
+    SendMessageA(form().Control(MainControl::lstInstances), CB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    // The empty name would address the class key itself.
+    EXPECT_TRUE(basMain::DeleteDeviceInstance(form()));
+    EXPECT_TRUE(messages_.messages.empty());
+    EXPECT_TRUE(KeyExists(kScaleClassKey));
+}
+
 TEST_F(Instances, AKeyThatCannotBeDeletedStaysListed) {
     ASSERT_TRUE(basMain::CreateDeviceInstance(form(), "Front Scale"));
     WriteText(DeviceKey("front scale") + "\\inner", "x", "y");

@@ -48,6 +48,23 @@ std::string EnabledState(winMain& form) {
     return state;
 }
 
+// A pseudo-terminal cable keeps the input parity check that an earlier 7-E-1 set-up left on it,
+// and Wine then refuses the next 7-E-1 set-up of that cable with ERROR_INVALID_PARAMETER (a
+// real port does not). The service object's end of the cable is put back to 8-N-1 first, as a
+// fresh cable is.
+void ResetCableLine(const std::string& port) {
+    ka::UniqueFile line(CreateFileA(("\\\\.\\" + port).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_EXISTING, 0, nullptr));
+    if (!line) return;
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    if (!GetCommState(line.get(), &dcb)) return;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = ONESTOPBIT;
+    SetCommState(line.get(), &dcb);
+}
+
 std::string WithResult(const char* lead, const char* result) { return std::string(lead) + "\r\r" + result; }
 
 // Holds a device's claim lock from another thread, as another program holding the scale would.
@@ -89,6 +106,7 @@ protected:
     std::unique_ptr<ka::test::MainWindowHost> host_;
 
     void SetUp() override {
+        ResetCableLine(kCable.deviceSide());
         const std::string key = std::string(ka::test::kScaleClassKey) + "\\" + kDevice;
         WriteText(key, "", "KolvaneAris.ScaleTRM07");
         WriteText(key, "SerialPort", kCable.deviceSide());
