@@ -151,10 +151,3 @@ TEST_F(BasWinReg, DeleteProfileKeyRemovesOneKeyWithoutSubkeys) {
     EXPECT_FALSE(KeyExists(kDeviceKey));
     EXPECT_TRUE(KeyExists(kScaleClassKey));
 }
-
-TEST(Description, TextAndSuffixRoundTrip) {
-    EXPECT_EQ(WithDescription("COM3", "Port on which scale is attached"), "COM3  ||| Port on which scale is attached");
-    EXPECT_EQ(WithDescription("Odd", ""), "Odd");
-    EXPECT_EQ(WithoutDescription(WithDescription("3 - Internal Function Call Traces", "Logging verbosity level")),
-              "3 - Internal Function Call Traces");
-}

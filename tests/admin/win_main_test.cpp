@@ -376,32 +376,36 @@ TEST_F(MainWindow, TheAboutBoxShowsTheProgramAndStaysSingle) {
 TEST_F(MainWindow, SystemInformationThatCannotBeFoundIsReported) {
     const std::string infoKey = "SOFTWARE\\KolvaneAris\\Shared Tools\\MSINFO";
     const std::string locationKey = "SOFTWARE\\KolvaneAris\\Shared Tools Location";
-    ka::test::KeysSetAside aside({infoKey, locationKey});
-    dialogs_.Allow("About Vantorel");
-    Start();
-    host_->Menu(MC::mnuHelpAbout);
-    HWND about = winAbout::Window();
-    ASSERT_NE(about, nullptr);
-    auto pressSysInfo = [&] {
-        SendMessageA(about, WM_COMMAND, MAKEWPARAM(winAbout::cmdSysInfo, BN_CLICKED),
-                     reinterpret_cast<LPARAM>(GetDlgItem(about, winAbout::cmdSysInfo)));
-    };
+    {
+        ka::test::KeysSetAside aside({infoKey, locationKey});
+        dialogs_.Allow("About Vantorel");
+        Start();
+        host_->Menu(MC::mnuHelpAbout);
+        HWND about = winAbout::Window();
+        ASSERT_NE(about, nullptr);
+        auto pressSysInfo = [&] {
+            SendMessageA(about, WM_COMMAND, MAKEWPARAM(winAbout::cmdSysInfo, BN_CLICKED),
+                         reinterpret_cast<LPARAM>(GetDlgItem(about, winAbout::cmdSysInfo)));
+        };
 
-    pressSysInfo();  // neither location
-    char folder[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, folder);
-    WriteText(locationKey, "MSINFO", folder);
-    pressSysInfo();  // a folder without the program
-    WriteText(infoKey, "PATH", std::string(folder) + "no-such-program.exe");
-    pressSysInfo();  // a path naming a missing program
+        pressSysInfo();  // neither location
+        char folder[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, folder);
+        WriteText(locationKey, "MSINFO", folder);
+        pressSysInfo();  // a folder without the program
+        WriteText(infoKey, "PATH", std::string(folder) + "no-such-program.exe");
+        pressSysInfo();  // a path naming a missing program
 
-    ASSERT_EQ(messages_.messages.size(), 3u);
-    for (const auto& m : messages_.messages) {
-        EXPECT_EQ(m.text, "System Information Is Unavailable At This Time");
-        EXPECT_EQ(m.title, "Vantorel");
-        EXPECT_EQ(m.style, UINT(MB_OK));
+        ASSERT_EQ(messages_.messages.size(), 3u);
+        for (const auto& m : messages_.messages) {
+            EXPECT_EQ(m.text, "System Information Is Unavailable At This Time");
+            EXPECT_EQ(m.title, "Vantorel");
+            EXPECT_EQ(m.style, UINT(MB_OK));
+        }
     }
-    ka::test::DeleteTree("SOFTWARE\\KolvaneAris");
+    // Parents made for the test go again, but only when nothing else lives in them.
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KolvaneAris\\Shared Tools");
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\KolvaneAris");
 }
 
 TEST(GetKeyValue, ReadsTextValuesAndFindsOthersWithoutAPath) {
