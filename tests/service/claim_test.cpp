@@ -12,32 +12,6 @@
 namespace ka::test {
 namespace {
 
-// Runs one call on a thread of its own, with the instance's pointer as the control object's
-// threads would use it: directly, without marshalling.
-long OnOtherThread(IDispatch* object, long (*call)(const ScaleClient& scale)) {
-    struct Context {
-        IDispatch* object;
-        long (*call)(const ScaleClient&);
-        long result;
-    } context{object, call, -1};
-    ka::UniqueHandle thread(CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* c = static_cast<Context*>(p);
-            c->object->AddRef();
-            ComPtr<IDispatch> held;
-            *held.put() = c->object;
-            ScaleClient scale(std::move(held));
-            c->result = c->call(scale);
-            return 0;
-        },
-        &context, 0, nullptr));
-    EXPECT_TRUE(thread);
-    if (!thread) return -1;
-    EXPECT_EQ(WaitForSingleObject(thread.get(), 30000), WAIT_OBJECT_0);
-    return context.result;
-}
-
 class ClaimTest : public ServiceTest {
 protected:
     void SetUp() override {

@@ -56,4 +56,33 @@ protected:
 
 using Lines = std::vector<std::string>;
 
+namespace detail {
+struct OtherThreadCall {
+    IDispatch* object;
+    long (*call)(const ScaleClient& scale);
+    long result;
+};
+
+inline DWORD WINAPI RunOtherThreadCall(void* parameter) {
+    auto* context = static_cast<OtherThreadCall*>(parameter);
+    context->object->AddRef();
+    ComPtr<IDispatch> held;
+    *held.put() = context->object;
+    ScaleClient scale(std::move(held));
+    context->result = context->call(scale);
+    return 0;
+}
+}  // namespace detail
+
+// Runs one call on a thread of its own, with the instance's pointer used directly, as another
+// thread of the application would: without marshalling.
+inline long OnOtherThread(IDispatch* object, long (*call)(const ScaleClient& scale)) {
+    detail::OtherThreadCall context{object, call, -1};
+    ka::UniqueHandle thread(CreateThread(nullptr, 0, &detail::RunOtherThreadCall, &context, 0, nullptr));
+    EXPECT_TRUE(thread) << "GLE=" << GetLastError();
+    if (!thread) return -1;
+    EXPECT_EQ(WaitForSingleObject(thread.get(), 30000), WAIT_OBJECT_0);
+    return context.result;
+}
+
 }  // namespace ka::test

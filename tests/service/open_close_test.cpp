@@ -208,28 +208,8 @@ TEST_F(OpenCloseTest, CloseOnAnotherThreadThanTheClaimStillAnswersZero) {
     WriteProfile("OpenScale", "COM4");
     ScaleClient scale = OpenedScale("OpenScale");
     ASSERT_EQ(scale.Claim(0), 0);
-    long result = -1;
-    struct Context {
-        IDispatch* object;
-        long* result;
-    } context{scale.get(), &result};
-    ka::UniqueHandle thread(CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* c = static_cast<Context*>(p);
-            ScaleClient other;
-            c->object->AddRef();
-            ComPtr<IDispatch> held;
-            *held.put() = c->object;
-            other = ScaleClient(std::move(held));
-            *c->result = other.Close();
-            return 0;
-        },
-        &context, 0, nullptr));
-    ASSERT_TRUE(thread);
-    ASSERT_EQ(WaitForSingleObject(thread.get(), 30000), WAIT_OBJECT_0);
-    EXPECT_EQ(result, 0);
-    // The release inside Close could not give back a lock this thread holds.
+    EXPECT_EQ(OnOtherThread(scale.get(), [](const ScaleClient& other) { return other.Close(); }), 0);
+    // The release inside that Close could not give back the lock the test thread holds.
     const Lines messages = Messages(ReadLogEntries(logPath_));
     EXPECT_EQ(CountOf(messages, "Routine returned unsuccessful result [ReleaseDevice] [102]."), 1u);
     EXPECT_EQ(scale.ReleaseDevice(), 0);
