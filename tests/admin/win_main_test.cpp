@@ -210,6 +210,18 @@ TEST_F(MainWindow, AddRefusesAnEmptyNameAndCancelCreatesNothing) {
     EXPECT_EQ(EnabledState(form()), kStarted);
 }
 
+TEST_F(MainWindow, ANameOfBlanksIsAcceptedUnchanged) {
+    dialogs_.On("New Device", [](HWND dialog) {
+        SetDlgItemTextA(dialog, winAddInstance::txtDevName, "   ");
+        PostClick(dialog, winAddInstance::Command1);
+    });
+    Start();
+    host_->Click(MC::btnAdd);
+    EXPECT_EQ(host_->Entries(MC::lstInstances), std::vector<std::string>{"   "});
+    EXPECT_TRUE(KeyExists(DeviceKey("   ")));
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
 TEST_F(MainWindow, ARefusedAddRightAfterStartKeepsTheFocusOnTheList) {
     WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
     dialogs_.On("New Device", [](HWND dialog) {
