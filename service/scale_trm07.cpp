@@ -106,6 +106,8 @@ bool CScaleTRM07::EventThreadRunning() {
     if (!eventThread_) return false;
     if (WaitForSingleObject(eventThread_.get(), 0) == WAIT_TIMEOUT) return true;
     eventThread_.reset();
+    // A stop request left by a wait that gave up must not cut short the next read.
+    ResetEvent(eventThreadStop_.get());
     return false;
 }
 
@@ -135,11 +137,13 @@ void CScaleTRM07::WaitForEventThread() {
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
-    ResetEvent(eventThreadStop_.get());
     if (ended) {
+        ResetEvent(eventThreadStop_.get());
         eventThread_.reset();
         return;
     }
+    // The stop request stays set: a thread that outlived the wait must not fire its event into
+    // a control object that may be going away.
     try {
         LogLine(state_, zel::kCritical, "Event thread still running after %d ms; GLE=[%d].", static_cast<long>(limit),
                 static_cast<long>(GetLastError()));
