@@ -178,6 +178,22 @@ TEST_F(FaultMatrixTest, LateReplyIsNotTakenForTheNextReading) {
     EXPECT_EQ(read.weight, 22222) << "the late reply of the earlier request was reported as this reading";
 }
 
+// Closes the scale's end of the cable once half a reply has gone out, from a thread of its own
+// while the test's thread is inside ReadWeight.
+struct Unplug {
+    trm07::ScaleSimulator* sim;
+    HANDLE halfSent;
+    bool unplugged;
+
+    static DWORD WINAPI Run(void* context) noexcept {
+        auto* self = static_cast<Unplug*>(context);
+        if (WaitForSingleObject(self->halfSent, kPatienceMs) != WAIT_OBJECT_0) return 1;
+        self->sim->Close();
+        self->unplugged = true;
+        return 0;
+    }
+};
+
 // The far end of the cable goes away while the scale is halfway through its reply.
 TEST_F(FaultMatrixTest, ScaleUnpluggedMidReplyFailsTheReadAndWeighsAgainWhenBack) {
     ka::UniqueHandle halfSent(CreateEventA(nullptr, TRUE, FALSE, nullptr));
@@ -187,19 +203,8 @@ TEST_F(FaultMatrixTest, ScaleUnpluggedMidReplyFailsTheReadAndWeighsAgainWhenBack
     });
     sim_.QueueAnswer(trm07::kWeighCommand, trm07::Answer{{{0, " 12.3"}, {5000, "45 lb  S00 "}}});
 
-    struct Unplug {
-        trm07::ScaleSimulator* sim;
-        HANDLE halfSent;
-        bool unplugged;
-    } unplug{&sim_, halfSent.get(), false};
-    auto unplugger = [](void* context) noexcept -> DWORD {
-        auto* u = static_cast<Unplug*>(context);
-        if (WaitForSingleObject(u->halfSent, kPatienceMs) != WAIT_OBJECT_0) return 1;
-        u->sim->Close();
-        u->unplugged = true;
-        return 0;
-    };
-    ka::UniqueHandle thread(CreateThread(nullptr, 0, unplugger, &unplug, 0, nullptr));
+    Unplug unplug{&sim_, halfSent.get(), false};
+    ka::UniqueHandle thread(CreateThread(nullptr, 0, Unplug::Run, &unplug, 0, nullptr));
     ASSERT_TRUE(thread);
 
     const ULONGLONG mark = LogMark();

@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "tests/reliability/counting_control_object.h"
+#include "tests/reliability/raw_port.h"
 #include "tests/reliability/reliability_fixture.h"
 
 namespace ka::test {
@@ -24,6 +26,12 @@ constexpr long kHandleTolerance = 8;
 constexpr long long kMemoryToleranceBytes = 512 * 1024;
 constexpr long kWeight = 1250;
 constexpr long kReadTimeoutMs = 1000;
+constexpr int kFloorConversations = 100;
+// Heap the cycles may keep beyond the floor: a fixed settling allowance, and a little a cycle
+// for the spread of the platform's own serial I/O around its floor. A leak of the service
+// object's own, of a string or a record a cycle, is larger.
+constexpr long long kHeapToleranceBytes = 16 * 1024;
+constexpr long long kHeapSpreadPerCycle = 32;
 
 // KA_SOAK_CYCLES shortens the run while iterating; the suite runs the full count.
 int CyclesFromEnvironment(int full) {
@@ -56,12 +64,42 @@ long long PrivateBytes() {
     return CommittedPrivateBytes();
 }
 
+// Bytes in use in every heap of the process, block by block: finer than pages, so a leak of a
+// few bytes a cycle shows long before it costs a page.
+long long HeapBytesInUse() {
+    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
+    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
+    long long total = 0;
+    for (HANDLE heap : heaps) {
+        if (!HeapLock(heap)) continue;
+        PROCESS_HEAP_ENTRY entry = {};
+        while (HeapWalk(heap, &entry)) {
+            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += static_cast<long long>(entry.cbData);
+        }
+        HeapUnlock(heap);
+    }
+    return total;
+}
+
+// The heap that overlapped conversations on the serial port keep with nothing of the service
+// object involved (Wine keeps a few dozen bytes for each): the floor of the heap's growth.
+double FloorHeapBytesPerConversation(const Cable& cable) {
+    RawPort port(cable.deviceSide());
+    if (!port) return -1;
+    for (int i = 0; i < 5; ++i) port.Converse('W', 500);
+    const long long before = HeapBytesInUse();
+    for (int i = 0; i < kFloorConversations; ++i) port.Converse('W', 500);
+    const long long growth = HeapBytesInUse() - before;
+    return growth > 0 ? static_cast<double>(growth) / kFloorConversations : 0.0;
+}
+
 struct Footprint {
     long handles;
     long long privateBytes;
+    long long heapBytes;
 };
 
-Footprint Measure() { return {static_cast<long>(OpenHandleCount()), PrivateBytes()}; }
+Footprint Measure() { return {static_cast<long>(OpenHandleCount()), PrivateBytes(), HeapBytesInUse()}; }
 
 void Report(const char* what, int cycles, const Footprint& start, const Footprint& end, ULONGLONG elapsedMs) {
     std::printf("[ soak     ] %s: %d cycles in %.1f s (%.1f ms each)\n", what, cycles, elapsedMs / 1000.0,
@@ -69,14 +107,17 @@ void Report(const char* what, int cycles, const Footprint& start, const Footprin
     std::printf("[ soak     ]   handles       %6ld -> %6ld\n", start.handles, end.handles);
     std::printf("[ soak     ]   private bytes %10lld -> %10lld (%+lld)\n", start.privateBytes, end.privateBytes,
                 end.privateBytes - start.privateBytes);
+    std::printf("[ soak     ]   heap in use   %10lld -> %10lld (%+lld)\n", start.heapBytes, end.heapBytes,
+                end.heapBytes - start.heapBytes);
     std::fflush(stdout);
 }
 
-void ExpectLevel(const Footprint& start, const Footprint& end) {
+// `floorBytes`: what the platform itself keeps over the same work.
+void ExpectLevel(const Footprint& start, const Footprint& end, long long floorBytes = 0) {
     EXPECT_GT(start.handles, 0) << "the handle count could not be read";
     EXPECT_LE(end.handles, start.handles + kHandleTolerance) << "handles grew";
     EXPECT_GT(start.privateBytes, 0) << "the private memory could not be read";
-    EXPECT_LE(end.privateBytes, start.privateBytes + kMemoryToleranceBytes) << "private memory grew";
+    EXPECT_LE(end.privateBytes, start.privateBytes + kMemoryToleranceBytes + floorBytes) << "private memory grew";
 }
 
 class SoakTest : public CableTest {
@@ -117,6 +158,8 @@ protected:
 
 TEST_F(SoakTest, FullDeviceCyclesKeepHandlesAndMemoryLevel) {
     const int cycles = CyclesFromEnvironment(kDeviceCycles);
+    const double floorPerConversation = FloorHeapBytesPerConversation(kCable);
+    ASSERT_GE(floorPerConversation, 0) << "the raw port could not be opened";
     ScaleClient scale = NewScale();
     ASSERT_TRUE(scale);
     int failures = 0;
@@ -128,9 +171,16 @@ TEST_F(SoakTest, FullDeviceCyclesKeepHandlesAndMemoryLevel) {
     const ULONGLONG elapsed = Now() - began;
     const Footprint end = Measure();
     Report("open/claim/enable/read/async read/disable/release/close", cycles, start, end, elapsed);
+    // Two conversations a cycle, each with the floor's heap.
+    const long long floorGrowth = static_cast<long long>(floorPerConversation * 2 * cycles);
+    std::printf("[ soak     ]   heap floor    %+lld (%.1f bytes a conversation on the raw port, no service object)\n",
+                floorGrowth, floorPerConversation);
+    std::fflush(stdout);
     EXPECT_EQ(failures, 0) << "steps failed in the cycles";
-    EXPECT_EQ(sim_.Requests(), 2 * (cycles + kWarmUpCycles));
-    ExpectLevel(start, end);
+    EXPECT_EQ(sim_.Requests(), 2 * (cycles + kWarmUpCycles) + kFloorConversations + 5);
+    ExpectLevel(start, end, floorGrowth);
+    EXPECT_LE(end.heapBytes - start.heapBytes, floorGrowth + kHeapToleranceBytes + kHeapSpreadPerCycle * cycles)
+        << "heap grew beyond the floor";
 }
 
 TEST_F(SoakTest, CreatedAndReleasedInstancesKeepHandlesAndMemoryLevel) {
@@ -157,6 +207,7 @@ TEST_F(SoakTest, CreatedAndReleasedInstancesKeepHandlesAndMemoryLevel) {
     Report("create/open/claim/enable/release of the instance", cycles, start, end, elapsed);
     EXPECT_EQ(failures, 0) << "steps failed in the cycles";
     ExpectLevel(start, end);
+    EXPECT_LE(end.heapBytes - start.heapBytes, kHeapToleranceBytes) << "heap grew";
 }
 
 }  // namespace
