@@ -50,7 +50,7 @@ bool Signalled(HANDLE event) { return event && WaitForSingleObject(event, 0) == 
 void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, VARIANTARG* args, UINT count) {
     const char* name = EventRequestName(which);
     if (Signalled(stopRequest)) {
-        LogLine(state, zel::kSignificant, "Asynchronous read stopped by the device's shutdown; %s event skipped.", name);
+        LogLine(state, zel::kSignificant, "Device is being disabled, released or closed; %s event skipped.", name);
         return;
     }
     if (!CanCallEventRequest(state.link, which)) {

@@ -30,7 +30,9 @@ constexpr DWORD kPatienceMs = 20000;
 constexpr char kEnteringEventThread[] = "Entering class event thread helper.";
 constexpr char kLeavingEventThread[] = "Leaving class event thread helper.";
 
-// Signalled when the control object receives a forwarded log line holding a given text.
+// Signalled when the control object receives a forwarded log line holding a given text. The
+// event thread runs its hook, so the watch must outlive every thread that may still forward:
+// the fixture owns it and drops it only after the service object is gone.
 class ForwardedLineWatch {
 public:
     explicit ForwardedLineWatch(RecordingControlObject& co) : co_(co), seen_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
@@ -127,6 +129,7 @@ protected:
     }
 
     RecordingControlObject co_;
+    ForwardedLineWatch lineWatch_{co_};
     trm07::ScaleSimulator sim_;
     ScaleClient scale_;
 };
