@@ -21,6 +21,9 @@ namespace {
 
 constexpr char kDevice[] = "front scale";
 constexpr ka::test::Cable kCable{5};
+// The test cables are pseudo-terminals that take 7 data bits with parity only once per cable,
+// and every suite reuses them: both ends run at 8-N-1.
+constexpr trm07::LineSettings kCableLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 constexpr char kClaimLock[] = "KA-Scale-Claim-COM5";
 constexpr char kControlClassKey[] = "SOFTWARE\\Classes\\CLSID\\{CCB90172-B81E-11D2-AB74-0040054C3719}";
 constexpr DWORD kHolderReadyMs = 10000;
@@ -111,8 +114,8 @@ protected:
         WriteText(key, "", "KolvaneAris.ScaleTRM07");
         WriteText(key, "SerialPort", kCable.deviceSide());
         WriteText(key, "BaudRate", "9600");
-        WriteText(key, "DataSize", "7");
-        WriteText(key, "Parity", "Even");
+        WriteText(key, "DataSize", "8");
+        WriteText(key, "Parity", "None");
         WriteText(key, "StopBits", "1");
         WriteText(key, "LogVerbosity", "4");
         WriteText(ka::test::kProviderKey, "LogFile", logFile_);
@@ -127,7 +130,7 @@ protected:
 
     void StartScale(long weight) {
         scale_.SetWeight(weight);
-        const DWORD error = scale_.Open(kCable.scaleSide());
+        const DWORD error = scale_.Open(kCable.scaleSide(), kCableLine);
         ASSERT_EQ(error, 0u) << "simulator on " << kCable.scaleSide() << ": error " << error;
     }
 
