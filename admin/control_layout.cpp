@@ -64,9 +64,9 @@ WindowClassAndStyle ClassAndStyle(ControlKind kind) {
     return {WC_STATICA, child, 0};
 }
 
-RECT ControlRect(const ControlSpec& spec, int dpi) {
-    RECT r = ToPixels(spec.position, dpi);
-    switch (spec.kind) {
+RECT ControlRect(const ControlSpec& entry, int dpi) {
+    RECT r = ToPixels(entry.position, dpi);
+    switch (entry.kind) {
     case ControlKind::DropDownList: r.bottom += TwipsToPixels(kDroppedListTwips, dpi); break;
     case ControlKind::VerticalLine: r.right = r.left + kMinimumLineThickness; break;
     case ControlKind::HorizontalLine: r.bottom = r.top + kMinimumLineThickness; break;
@@ -77,30 +77,30 @@ RECT ControlRect(const ControlSpec& spec, int dpi) {
 
 }  // namespace
 
-HFONT ControlSet::Font(const FontSpec& spec, int dpi) {
+HFONT ControlSet::Font(const FontSpec& wanted, int dpi) {
     for (const auto& [key, font] : fonts_) {
-        if (key == &spec) return font.get();
+        if (key == &wanted) return font.get();
     }
-    fonts_.emplace_back(&spec, CreateFontAt(spec, dpi));
+    fonts_.emplace_back(&wanted, CreateFontAt(wanted, dpi));
     return fonts_.back().second.get();
 }
 
-bool ControlSet::Create(HWND window, const ControlSpec* specs, std::size_t count, int dpi) {
+bool ControlSet::Create(HWND window, const ControlSpec* entries, std::size_t count, int dpi) {
     auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
     RegisterPanelClass(instance);
     for (std::size_t i = 0; i < count; ++i) {
-        const ControlSpec& spec = specs[i];
-        HWND parent = spec.container == kWindowItself ? window : (*this)[spec.container];
+        const ControlSpec& entry = entries[i];
+        HWND parent = entry.container == kWindowItself ? window : (*this)[entry.container];
         if (!parent) return false;
-        const auto [className, style, exStyle] = ClassAndStyle(spec.kind);
-        const RECT r = ControlRect(spec, dpi);
-        HWND control = CreateWindowExA(exStyle, className, spec.text ? spec.text : "", style, r.left, r.top,
+        const auto [className, style, exStyle] = ClassAndStyle(entry.kind);
+        const RECT r = ControlRect(entry, dpi);
+        HWND control = CreateWindowExA(exStyle, className, entry.text ? entry.text : "", style, r.left, r.top,
                                        r.right - r.left, r.bottom - r.top, parent,
-                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(spec.id)), instance, nullptr);
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(entry.id)), instance, nullptr);
         if (!control) return false;
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(spec.font ? *spec.font : kDefaultFont, dpi)),
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(entry.font ? *entry.font : kDefaultFont, dpi)),
                      FALSE);
-        controls_.emplace_back(spec.id, control);
+        controls_.emplace_back(entry.id, control);
     }
     return true;
 }

@@ -42,11 +42,11 @@ struct ControlSpec {
 class ControlSet {
 public:
     // Creates every control of the table in order (which is also the tab order).
-    bool Create(HWND window, const ControlSpec* specs, std::size_t count, int dpi);
+    bool Create(HWND window, const ControlSpec* entries, std::size_t count, int dpi);
     HWND operator[](int id) const noexcept;
 
 private:
-    HFONT Font(const FontSpec& spec, int dpi);
+    HFONT Font(const FontSpec& wanted, int dpi);
     std::vector<std::pair<int, HWND>> controls_;
     std::vector<std::pair<const FontSpec*, UniqueFont>> fonts_;
 };

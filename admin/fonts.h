@@ -25,6 +25,6 @@ inline constexpr FontSpec kArialFont = {"Arial", 825, false};
 inline constexpr FontSpec kAboutTitleFont = {"Arial", 1200, true};
 inline constexpr FontSpec kAboutVersionFont = {"Arial", 975, true};
 
-UniqueFont CreateFontAt(const FontSpec& spec, int dpi) noexcept;
+UniqueFont CreateFontAt(const FontSpec& font, int dpi) noexcept;
 
 }  // namespace vantorel

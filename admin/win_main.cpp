@@ -79,8 +79,8 @@ const CommandRoute kCommandRoutes[] = {
 };
 
 bool IsList(MainControl id) {
-    for (const ControlSpec& spec : kMainControls) {
-        if (spec.id == Id(id)) return spec.kind == ControlKind::DropDownList;
+    for (const ControlSpec& entry : kMainControls) {
+        if (entry.id == Id(id)) return entry.kind == ControlKind::DropDownList;
     }
     return false;
 }
