@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "service/event_request.h"
+#include "service/module.h"
 #include "service/scale_trm07.h"
 #include "service/weight_reading.h"
 
@@ -84,14 +85,27 @@ void FireError(ScaleState& state, HANDLE stopRequest, long commResult, long hard
 }  // namespace
 
 HANDLE EventThread::Start(CScaleTRM07& scale) noexcept {
+    // The thread keeps the instance and the library alive until its very last act: a control
+    // object may drop its last reference from inside the event, and COM may try to unload us.
+    HMODULE library = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&EventThread::Entry),
+                            &library)) {
+        return nullptr;
+    }
     volatile LONG& pending = scale.State().asyncReadPending;
     InterlockedExchange(&pending, 1);
+    scale.TakeHold();
+    LockServer();
     // Default stack size; a new thread runs at normal priority.
     DWORD threadId = 0;
     HANDLE thread = CreateThread(nullptr, 0, &EventThread::Entry, &scale, 0, &threadId);
     if (!thread) {
         ka::PreserveLastError keep;
         InterlockedExchange(&pending, 0);
+        UnlockServer();
+        FreeLibrary(library);
+        // The caller holds a reference of its own, so this is never the last hold.
+        scale.DropHold();
     }
     return thread;
 }
@@ -104,10 +118,8 @@ bool EventThread::AwaitFinished(CScaleTRM07& scale) {
     return !scale.EventThreadRunning();
 }
 
-// Teardown waits for this thread's handle: nothing may touch the instance after returning.
-DWORD WINAPI EventThread::Entry(void* instance) noexcept {
+void EventThread::Run(CScaleTRM07& scale) noexcept {
     try {
-        CScaleTRM07& scale = *static_cast<CScaleTRM07*>(instance);
         ScaleState& state = scale.State();
         SetEventThreadCategory(state);
         LogLine(state, zel::kInformation, "Entering class event thread helper.");
@@ -115,14 +127,23 @@ DWORD WINAPI EventThread::Entry(void* instance) noexcept {
         LogLine(state, zel::kInformation, "Leaving class event thread helper.");
     } catch (...) {
         // Out of memory while logging: the thread still ends normally.
-        EndAsyncReadPending(static_cast<CScaleTRM07*>(instance)->State());
+        EndAsyncReadPending(scale.State());
     }
-    return 0;
+}
+
+DWORD WINAPI EventThread::Entry(void* instance) noexcept {
+    auto* scale = static_cast<CScaleTRM07*>(instance);
+    Run(*scale);
+    // May destroy the instance here, on this thread, after its last line above.
+    scale->DropHold();
+    UnlockServer();
+    // Returning would run code of a library that may be unloaded the moment its reference goes.
+    FreeLibraryAndExitThread(ModuleHandle(), 0);
 }
 
 long EventThread::DoEventThread(CScaleTRM07& scale) {
     ScaleState& state = scale.State();
-    const long long deadline = WallClockMs() + state.asyncReadTimeout;
+    const long long deadline = MonotonicMs() + state.asyncReadTimeout;
     const HANDLE stopRequest = scale.EventThreadStopRequest();
     const Reading reading = ReadUntilDeadline(state, deadline, stopRequest);
     if (!reading.accepted) {

@@ -8,11 +8,16 @@ namespace pendrax {
 class CScaleTRM07;
 
 struct EventThread {
-    // The new thread's handle, or null with the last-error code of the failed start.
+    // The new thread's handle, or null with the last-error code of the failed start. The thread
+    // holds a reference to the instance, a server lock and a reference to the library, and gives
+    // them back as its last act.
     static HANDLE Start(CScaleTRM07& scale) noexcept;
 
     // Thread entry: the instance is the parameter; the exit code is always 0.
-    static DWORD WINAPI Entry(void* instance) noexcept;
+    static DWORD WINAPI Entry(void* parameter) noexcept;
+
+    // The thread's lines around one reading and its event.
+    static void Run(CScaleTRM07& scale) noexcept;
 
     // Reads with the retry rule, fires SOData or SOError, records the result.
     static long DoEventThread(CScaleTRM07& scale);

@@ -58,8 +58,22 @@ ULONG CScaleTRM07::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncr
 
 ULONG CScaleTRM07::Release() noexcept {
     const LONG remaining = InterlockedDecrement(&refCount_);
-    if (remaining == 0) delete this;
+    if (remaining == 0) LastClientReferenceGone();
     return static_cast<ULONG>(remaining);
+}
+
+void CScaleTRM07::LastClientReferenceGone() noexcept {
+    // The control object is letting go and may go away itself: no event may reach it any more.
+    // On the event thread itself (the control object let go inside the event) the thread ends
+    // first and the instance goes with its hold.
+    WaitForEventThread();
+    DropHold();
+}
+
+void CScaleTRM07::TakeHold() noexcept { InterlockedIncrement(&holds_); }
+
+void CScaleTRM07::DropHold() noexcept {
+    if (InterlockedDecrement(&holds_) == 0) delete this;
 }
 
 HRESULT CScaleTRM07::GetTypeInfoCount(UINT* count) noexcept {

@@ -95,7 +95,14 @@ private:
     void WaitForEventThread();
     bool EventThreadRunning();
 
+    // The instance lives while a client holds a reference or an event thread runs: the clients
+    // together hold one hold, each running event thread another.
+    void LastClientReferenceGone() noexcept;
+    void TakeHold() noexcept;
+    void DropHold() noexcept;
+
     LONG refCount_ = 1;
+    LONG holds_ = 1;
     ScaleState state_;
     ka::UniqueHandle eventThread_;
     ka::UniqueHandle eventThreadStop_;

@@ -1,9 +1,11 @@
-// Teardown waits for a running event thread without starving a control object that hands the
-// event over to the thread that called us.
+// Teardown against a running event thread: it waits without starving a control object that
+// hands the event over to the thread that called us, and no way of letting go of the instance
+// frees what the thread still uses.
 
 #include <gtest/gtest.h>
 
 #include "tests/service/frame_fixture.h"
+#include "tests/service/weighing_fixture.h"
 #include "tests/support/cables.h"
 #include "tools/trm07sim/scale_simulator.h"
 
@@ -104,6 +106,88 @@ TEST_F(FrameEventWaitTest, CloseServesTheEventSentToItsThreadWhileItWaits) {
         EXPECT_EQ(entry.message.find("Event thread still running"), std::string::npos) << entry.message;
     }
     control.SetOnCall(nullptr, nullptr);
+}
+
+HRESULT ServerCanUnloadNow() {
+    const HMODULE server = GetModuleHandleA("Pendrax.dll");
+    if (!server) return E_FAIL;
+    using CanUnload = HRESULT(STDAPICALLTYPE*)();
+    return reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(server, "DllCanUnloadNow")))();
+}
+
+// What the control object does inside SOData, on the event thread.
+struct InsideTheEvent {
+    InsideTheEvent(ScaleClient* release, HANDLE block, HANDLE signal) : scale(release), unblock(block), entered(signal) {}
+    ScaleClient* scale;              // released there when set: the application closes on its data
+    HANDLE unblock;                  // waited for there when set: a slow event handler
+    HANDLE entered;
+    ka::UniqueHandle thread;         // the event thread, to wait for its end
+    HRESULT canUnload = E_FAIL;      // DllCanUnloadNow after the release
+};
+
+void OnData(void* context, const ReceivedCall& call) {
+    if (call.name != "SOData") return;
+    auto* inside = static_cast<InsideTheEvent*>(context);
+    inside->thread.reset(OpenThread(SYNCHRONIZE, FALSE, GetCurrentThreadId()));
+    if (inside->scale) {
+        inside->scale->reset();
+        inside->canUnload = ServerCanUnloadNow();
+    }
+    SetEvent(inside->entered);
+    if (inside->unblock) WaitForSingleObject(inside->unblock, kPatienceMs * 3);
+}
+
+class EventThreadLifetimeTest : public FrameEventWaitTest {
+protected:
+    // A claimed, enabled instance in asynchronous mode whose SOData runs `inside`.
+    ScaleClient AsyncScale(InsideTheEvent& inside) {
+        control_.SetOnCall(&OnData, &inside);
+        ScaleClient scale = OpenedScale("WaitScale", &control_);
+        EXPECT_EQ(scale.Claim(0), 0);
+        EXPECT_EQ(scale.SetDeviceEnabled(true), 0);
+        scale.SetPropertyNumber(kPropAsyncMode, 1);
+        return scale;
+    }
+    // The thread has ended: everything it held is given back.
+    void ExpectThreadEnded(InsideTheEvent& inside) {
+        ASSERT_EQ(WaitForSingleObject(inside.entered, kPatienceMs), WAIT_OBJECT_0) << "no event arrived";
+        ASSERT_EQ(WaitForSingleObject(inside.thread.get(), kPatienceMs), WAIT_OBJECT_0) << "the thread did not end";
+        EXPECT_EQ(ServerCanUnloadNow(), S_OK) << "the library is still held";
+        // The instance went only after the thread's last line: its shutdown comes after.
+        EXPECT_EQ(MissingInOrder(LogSince(0), {"Completed firing CO's SOData Event Request Method.",
+                                               "LEAVE [DoEventThread].", kLeavingEventThread, kShutdownBanner}),
+                  "");
+        control_.SetOnCall(nullptr, nullptr);
+    }
+    RecordingControlObject control_;
+};
+
+TEST_F(EventThreadLifetimeTest, ReleasingTheLastReferenceInsideTheEventLetsTheThreadFinishFirst) {
+    ka::UniqueHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    InsideTheEvent inside{nullptr, nullptr, entered.get()};
+    ScaleClient scale = AsyncScale(inside);
+    inside.scale = &scale;
+    long weight = 0;
+    ASSERT_EQ(scale.ReadWeight(&weight, 1000), 0);
+    ExpectThreadEnded(inside);
+    EXPECT_FALSE(scale) << "released inside the event";
+    EXPECT_EQ(inside.canUnload, S_FALSE) << "the library could be unloaded under the running thread";
+}
+
+// The final release gives up waiting for a handler that takes longer than its bound; the
+// instance then lives on until the thread is done with it.
+TEST_F(EventThreadLifetimeTest, AFinalReleaseThatGivesUpWaitingLeavesTheInstanceToTheThread) {
+    ka::UniqueHandle entered(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    ka::UniqueHandle unblock(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    InsideTheEvent inside{nullptr, unblock.get(), entered.get()};
+    ScaleClient scale = AsyncScale(inside);
+    long weight = 0;
+    ASSERT_EQ(scale.ReadWeight(&weight, 0), 0);
+    ASSERT_EQ(WaitForSingleObject(entered.get(), kPatienceMs), WAIT_OBJECT_0);
+    scale.reset();
+    EXPECT_EQ(ServerCanUnloadNow(), S_FALSE) << "the thread still runs code of the library";
+    SetEvent(unblock.get());
+    ExpectThreadEnded(inside);
 }
 
 }  // namespace
