@@ -15,24 +15,37 @@ constexpr std::size_t kDigitsBefore = 2;
 constexpr std::size_t kDigitsAfter = 2;
 constexpr std::size_t kThousandthsAt = 3;
 
-long DigitValue(char c) noexcept { return static_cast<long>(c) - '0'; }
+constexpr char kMinus = '-';
+constexpr char kPad = ' ';
 
-// Four characters around the point make hundredths; a fifth, when it is a digit, the thousandths.
-// The four are taken as they come, digits or not: the scale pads with blanks, not with noise.
-long WeightAround(std::string_view reply, std::size_t point) noexcept {
-    long hundredths = 0;
-    for (std::size_t i = point - kDigitsBefore; i <= point + kDigitsAfter; ++i) {
-        if (i == point) continue;
-        hundredths = hundredths * 10 + DigitValue(reply[i]);
-    }
-    long weight = hundredths * 10;
-    const std::size_t thousandths = point + kThousandthsAt;
-    if (thousandths < reply.size() && IsDigit(reply[thousandths])) weight += DigitValue(reply[thousandths]);
-    return weight;
-}
+long DigitValue(char c) noexcept { return static_cast<long>(c) - '0'; }
 
 bool WeightFitsAround(std::string_view reply, std::size_t point) noexcept {
     return point >= kDigitsBefore && point + kDigitsAfter < reply.size();
+}
+
+// Four characters around the point make hundredths; a fifth, when it is a digit, the
+// thousandths. The scale pads the tens of pounds with a blank and shows a sign ahead of the
+// first pound digit; any other character where a digit belongs makes the weight unreadable.
+bool WeightAround(std::string_view reply, std::size_t point, long& weight) noexcept {
+    const std::size_t tens = point - kDigitsBefore;
+    const char lead = reply[tens];
+    if (!IsDigit(lead) && lead != kPad && lead != kMinus) return false;
+    for (std::size_t i = tens + 1; i <= point + kDigitsAfter; ++i) {
+        if (i != point && !IsDigit(reply[i])) return false;
+    }
+    const std::size_t firstPoundDigit = IsDigit(lead) ? tens : tens + 1;
+    const bool negative = reply.substr(0, firstPoundDigit).find(kMinus) != std::string_view::npos;
+
+    long hundredths = IsDigit(lead) ? DigitValue(lead) : 0;
+    for (std::size_t i = tens + 1; i <= point + kDigitsAfter; ++i) {
+        if (i != point) hundredths = hundredths * 10 + DigitValue(reply[i]);
+    }
+    weight = hundredths * 10;
+    const std::size_t thousandths = point + kThousandthsAt;
+    if (thousandths < reply.size() && IsDigit(reply[thousandths])) weight += DigitValue(reply[thousandths]);
+    if (negative) weight = -weight;
+    return true;
 }
 }  // namespace
 
@@ -53,12 +66,14 @@ ParsedReply ParseWeightReply(const char* reply) noexcept {
     }
     const std::size_t point = text.find(kDecimalPoint);
     const std::size_t mark = text.find(kStatusMark);
-    if (point == std::string_view::npos || mark == std::string_view::npos || !WeightFitsAround(text, point)) {
+    long weight = 0;
+    if (point == std::string_view::npos || mark == std::string_view::npos || !WeightFitsAround(text, point) ||
+        !WeightAround(text, point, weight)) {
         parsed.kind = ReplyKind::Uninterpretable;
         return parsed;
     }
     parsed.kind = ReplyKind::Reading;
-    parsed.weight = WeightAround(text, point);
+    parsed.weight = weight;
     parsed.status = LeadingDecimal(text.substr(mark + 1));
     parsed.hasStatus = true;
     return parsed;

@@ -10,7 +10,7 @@ constexpr std::size_t kReplyLength = 16;
 enum class ReplyKind {
     StatusOnly,        // second character "S": a status, no weight
     WrongLength,       // not exactly 16 characters
-    Uninterpretable,   // no ".", no "S", or the "." too near an end for its digits
+    Uninterpretable,   // no ".", no "S", the "." too near an end, or no digit where one belongs
     Reading,           // a weight and a hardware status
 };
 

@@ -12,6 +12,7 @@
 namespace {
 
 long Digit(char c) { return static_cast<long>(c) - '0'; }
+bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 
 // The leading decimal number of the C library, held to 32 bits.
 long StatusFrom(const std::string& text, std::size_t from) {
@@ -48,10 +49,22 @@ void CheckAgainstRule(const std::string& reply, const pendrax::ParsedReply& pars
         FUZZ_CHECK(!parsed.hasStatus);
         return;
     }
+    // The tens of pounds may be a blank or a sign; the units and both decimals are digits.
+    const char tens = reply[point - 2];
+    const bool tensIsDigit = tens >= '0' && tens <= '9';
+    if ((!tensIsDigit && tens != ' ' && tens != '-') || !IsDigitChar(reply[point - 1]) ||
+        !IsDigitChar(reply[point + 1]) || !IsDigitChar(reply[point + 2])) {
+        FUZZ_CHECK(parsed.kind == ReplyKind::Uninterpretable);
+        FUZZ_CHECK(!parsed.hasStatus);
+        return;
+    }
     FUZZ_CHECK(parsed.kind == ReplyKind::Reading);
-    long weight = (((Digit(reply[point - 2]) * 10 + Digit(reply[point - 1])) * 10 + Digit(reply[point + 1])) * 10 +
+    long weight = (((tensIsDigit ? Digit(tens) : 0) * 10 + Digit(reply[point - 1])) * 100 + Digit(reply[point + 1]) * 10 +
                    Digit(reply[point + 2])) * 10;
-    if (point + 3 < reply.size() && reply[point + 3] >= '0' && reply[point + 3] <= '9') weight += Digit(reply[point + 3]);
+    if (point + 3 < reply.size() && IsDigitChar(reply[point + 3])) weight += Digit(reply[point + 3]);
+    // Any "-" ahead of the first pound digit is the sign.
+    const std::size_t firstPoundDigit = tensIsDigit ? point - 2 : point - 1;
+    if (reply.substr(0, firstPoundDigit).find('-') != std::string::npos) weight = -weight;
     FUZZ_CHECK(parsed.weight == weight);
     FUZZ_CHECK(parsed.hasStatus && parsed.status == StatusFrom(reply, mark + 1));
 }

@@ -53,8 +53,6 @@ TEST(ParseWeightReply, ReadingsGiveWeightAndStatus) {
         // Status: blanks and a sign may lead; the first "S" is the one used.
         {"12.345 S  -7 S1 ", ReplyKind::Reading, 12345, -7, true},
         {" 12.345 lb  S   ", ReplyKind::Reading, 12345, 0, true},
-        // Digits are not checked: a blank counts as its code minus the code of "0".
-        {"  2.345 lb  S00 ", ReplyKind::Reading, ((((' ' - '0') * 10 + 2) * 10 + 3) * 10 + 4) * 10 + 5, 0, true},
         // The first "." is the one used.
         {" 12.34.5 lb S00 ", ReplyKind::Reading, 12340, 0, true},
     };
@@ -68,9 +66,37 @@ TEST(ParseWeightReply, TheDecimalPointNeedsRoomForItsDigits) {
         {".12345 lb   S00 ", ReplyKind::Uninterpretable, 0, 0, false},   // nothing before it
         {"1.2345 lb   S00 ", ReplyKind::Uninterpretable, 0, 0, false},   // one character before it
         {"   S00 lb 1234.4", ReplyKind::Uninterpretable, 0, 0, false},   // one character after it
-        // Two characters after it fit, whatever they are.
-        {"   S00 lb 123.4 ", ReplyKind::Reading, (((2 * 10 + 3) * 10 + 4) * 10 + (' ' - '0')) * 10, 0, true},
+        {"   S00 lb 123.40", ReplyKind::Reading, 23400, 0, true},         // two characters after it fit
         {"   S00 lb 12345.", ReplyKind::Uninterpretable, 0, 0, false},   // last character
+    };
+    for (const auto& c : cases) ExpectParsed(c);
+}
+
+TEST(ParseWeightReply, BlankTensAndSignAheadOfThePounds) {
+    const Case cases[] = {
+        {"  2.345 lb  S00 ", ReplyKind::Reading, 2345, 0, true},
+        {"-01.500 lb  S00 ", ReplyKind::Reading, -1500, 0, true},
+        {"-12.345 lb  S20 ", ReplyKind::Reading, -12345, 20, true},
+        {" -1.500 lb  S00 ", ReplyKind::Reading, -1500, 0, true},
+        {"-  1.50 lb  S00 ", ReplyKind::Reading, -1500, 0, true},
+        {"-00.000 lb  S00 ", ReplyKind::Reading, 0, 0, true},
+        // A "-" after the first pound digit is no sign, nor is one in the status.
+        {" 12.345 lb-  S00", ReplyKind::Reading, 12345, 0, true},
+        {"x12.345 lb  S00 ", ReplyKind::Reading, 12345, 0, true},  // not a weight position
+    };
+    for (const auto& c : cases) ExpectParsed(c);
+}
+
+TEST(ParseWeightReply, NoDigitWhereOneBelongsIsUninterpretable) {
+    const Case cases[] = {
+        {" 1 .345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {"  -.345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {" 1-.345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {" +1.345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {" x1.345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {" 12. 45 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {" 12.3?5 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
+        {"   S00 lb 123.4 ", ReplyKind::Uninterpretable, 0, 0, false},
     };
     for (const auto& c : cases) ExpectParsed(c);
 }

@@ -51,6 +51,20 @@ TEST_F(WeighingTest, AcceptedReadingAnswersTheWeight) {
     EXPECT_EQ(weight, 12345);
 }
 
+TEST_F(WeighingTest, SignedAndBlankPaddedReadingsKeepTheirValue) {
+    struct Case {
+        std::string reply;
+        long weight;
+    };
+    const Case cases[] = {{trm07::ReadingText(-1500, 0), -1500}, {"  2.345 lb  S00 ", 2345}};
+    for (const auto& c : cases) {
+        sim_.QueueAnswer(trm07::kWeighCommand, trm07::Answer::Text(c.reply));
+        long weight = 0;
+        EXPECT_EQ(scale_.ReadWeight(&weight, kSettlingTimeoutMs), 0) << "reply '" << c.reply << "'";
+        EXPECT_EQ(weight, c.weight) << "reply '" << c.reply << "'";
+    }
+}
+
 TEST_F(WeighingTest, SettlingScaleIsAskedAgainAfterEachPauseUntilTheDeadline) {
     sim_.SettleFor(1000);
     RequestClock clock(sim_);
@@ -121,6 +135,7 @@ TEST_F(WeighingTest, UnusableRepliesAreFailuresEvenWithAcceptableStatus) {
         trm07::StatusOnlyText(20),
         "0 S00     1234.5",  // the point too near the end for its digits
         "0.12 S00        ",  // the point too near the start
+        " 1x.345 lb  S00 ",  // noise where a pound digit belongs
     };
     for (const auto& reply : unusable) {
         sim_.QueueAnswer(trm07::kWeighCommand, trm07::Answer::Text(reply));

@@ -55,12 +55,13 @@ TEST_F(ScalectlScaleTest, WatchReadsTheGivenNumberOfTimesAndCleansUp) {
     EXPECT_EQ(scale_.Requests(), 3);
 }
 
-TEST_F(ScalectlScaleTest, AnAsyncReadPrintsTheDataEventsWeight) {
+TEST_F(ScalectlScaleTest, AnAsyncReadPrintsTheDataEventsWeightWithItsSign) {
+    scale_.SetWeight(-1500);
     ToolRun run = Scalectl(L"read", L"--async --timeout 1000");
     ASSERT_TRUE(run.finished) << run.output;
     EXPECT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("ReadWeight (async) ...... SUCCESS (0)"), std::string::npos) << run.output;
-    EXPECT_NE(run.output.find("DataEvent ............... SUCCESS (0)  2.500 lb (2500)"), std::string::npos)
+    EXPECT_NE(run.output.find("DataEvent ............... SUCCESS (0)  -1.500 lb (-1500)"), std::string::npos)
         << run.output;
     EXPECT_NE(run.output.find("AsyncMode false ......... SUCCESS (0)"), std::string::npos) << run.output;
 }
