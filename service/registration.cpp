@@ -53,14 +53,17 @@ std::vector<RegistrationEntry> RegistrationEntries() {
 
 HRESULT RegisterServer() noexcept {
     try {
+        // Every entry is tried, so one key an installer cannot write does not cost the others;
+        // a failure is reported, so a technician without the rights is not told it worked.
+        HRESULT result = S_OK;
         for (const auto& entry : RegistrationEntries()) {
             if (entry.when == WriteWhen::NoDefaultYet && HasReadableDefault(entry.key)) continue;
-            if (WriteDefault(entry.key, entry.value) != ERROR_SUCCESS) break;
+            if (WriteDefault(entry.key, entry.value) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
         }
+        return result;
     } catch (...) {
-        // Registration reports success whatever the writes did; only those before a failure stay.
+        return E_OUTOFMEMORY;
     }
-    return S_OK;
 }
 
 HRESULT UnregisterServer() noexcept {

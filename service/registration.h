@@ -22,9 +22,9 @@ struct RegistrationEntry {
 // The five entries, in the order they are written.
 std::vector<RegistrationEntry> RegistrationEntries();
 
-// Writes the entries in order; the first failing write ends the sequence. Always S_OK.
+// Writes every entry in order; SELFREG_E_CLASS when any of them could not be written.
 HRESULT RegisterServer() noexcept;
-// Removes the keys the registration writes, deepest first.
+// Removes the keys the registration writes, deepest first; SELFREG_E_CLASS when any remains.
 HRESULT UnregisterServer() noexcept;
 
 }  // namespace pendrax

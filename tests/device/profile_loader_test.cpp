@@ -3,12 +3,12 @@
 #include "device/profile_loader.h"
 
 #include <gtest/gtest.h>
-#include <sddl.h>
 
 #include <utility>
 
 #include "tests/device/device_test_support.h"
 #include "tests/support/profile_fixture.h"
+#include "tests/support/read_only_key.h"
 
 namespace {
 
@@ -348,37 +348,7 @@ TEST_F(ProfileReading, NullClassAndNameReadTheProviderKey) {
     EXPECT_EQ(text, "c:\\pos\\scale.log");
 }
 
-// Keys a standard user may read but not change: restores their own security when done.
-class ReadOnlyKey {
-public:
-    explicit ReadOnlyKey(const std::string& path) : path_(path) {
-        ka::UniqueKey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, READ_CONTROL | WRITE_DAC, key.put()) != ERROR_SUCCESS)
-            return;
-        DWORD size = 0;
-        RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
-        saved_.resize(size);
-        if (RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data(), &size) != ERROR_SUCCESS) return;
-        PSECURITY_DESCRIPTOR readOnly = nullptr;
-        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KR;;;WD)", SDDL_REVISION_1, &readOnly,
-                                                                  nullptr))
-            return;
-        applied_ = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, readOnly) == ERROR_SUCCESS;
-        LocalFree(readOnly);
-    }
-    ~ReadOnlyKey() {
-        if (!applied_) return;
-        ka::UniqueKey key;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path_.c_str(), 0, WRITE_DAC, key.put()) == ERROR_SUCCESS)
-            RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data());
-    }
-    bool applied() const { return applied_; }
-
-private:
-    std::string path_;
-    std::vector<BYTE> saved_;
-    bool applied_ = false;
-};
+using ka::test::ReadOnlyKey;
 
 TEST_F(ProfileLoading, KeysThatOnlyAllowReadingAreStillRead) {
     WriteDevice({{"LogVerbosity", "4"}, {"SerialPort", "COM3"}, {"ModelNumber", "TRM-07"}, {"BaudRate", "4800"}});

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <olectl.h>
+
 #include "tests/service/frame_fixture.h"
+#include "tests/support/read_only_key.h"
 
 namespace ka::test {
 namespace {
@@ -60,6 +63,12 @@ private:
         return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
     }
     HMODULE module_;
+};
+
+// Puts the registration back however a test that removes it ends.
+struct Reregister {
+    const ServerModule& server;
+    ~Reregister() { server.RegisterServer(); }
 };
 
 class FrameTest : public ServiceTest {
@@ -132,10 +141,7 @@ TEST_F(FrameTest, RegisteringAgainKeepsTheTwoDefaultsAndRewritesTheOtherThree) {
 }
 
 TEST_F(FrameTest, UnregisteringRemovesWhatRegistrationWrote) {
-    struct Reregister {
-        const ServerModule& server;
-        ~Reregister() { server.RegisterServer(); }
-    } reregister{server_};
+    Reregister reregister{server_};
 
     EXPECT_EQ(server_.UnregisterServer(), S_OK);
     EXPECT_EQ(ReadDefault("KolvaneAris.ScaleTRM07"), "<none>");
@@ -146,6 +152,21 @@ TEST_F(FrameTest, UnregisteringRemovesWhatRegistrationWrote) {
 
     EXPECT_EQ(server_.RegisterServer(), S_OK);
     EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "KolvaneAris.ScaleTRM07");
+}
+
+// An installer without the rights to one key is told so, and every other entry is still done.
+TEST_F(FrameTest, AKeyThatCannotBeWrittenFailsRegistrationButNotTheOtherEntries) {
+    const std::string server = ReadDefault(kClsidKey + "\\InProcServer32");
+    WriteDefault(kClsidKey + "\\ProgID", "stale");
+    WriteDefault(kClsidKey + "\\InProcServer32", "stale");
+    {
+        ReadOnlyKey locked("Software\\Classes\\KolvaneAris.ScaleTRM07\\CLSID");
+        ASSERT_TRUE(locked.applied());
+        EXPECT_EQ(server_.RegisterServer(), SELFREG_E_CLASS);
+        EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "KolvaneAris.ScaleTRM07") << "an entry after the failed one";
+        EXPECT_EQ(ReadDefault(kClsidKey + "\\InProcServer32"), server) << "an entry after the failed one";
+    }
+    EXPECT_EQ(server_.RegisterServer(), S_OK);
 }
 
 TEST_F(FrameTest, ClassObjectIsServedOnlyForItsClsid) {
