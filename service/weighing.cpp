@@ -24,7 +24,7 @@ long RefuseWhileReading(CScaleTRM07& scale, const char* routine) {
 }  // namespace
 
 long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
-    const long long deadline = WallClockMs() + timeout;
+    const long long deadline = MonotonicMs() + timeout;
     LogLine(state_, zel::kFunctTrace, "ENTER [ReadWeight]");
     if (const long gate = GateProbeClaimAndEnabled(kReadWeight)) return gate;
     if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(*this, kReadWeight);
@@ -45,7 +45,7 @@ long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
     const Reading reading = ReadUntilDeadline(state_, deadline);
     if (pWeightData) *pWeightData = reading.weight;
     if (reading.accepted) return SuccessExit(kReadWeight);
-    return FailureExit(kReadWeight, WallClockMs() > deadline ? opos::OPOS_E_TIMEOUT : opos::OPOS_E_ILLEGAL);
+    return FailureExit(kReadWeight, MonotonicMs() > deadline ? opos::OPOS_E_TIMEOUT : opos::OPOS_E_ILLEGAL);
 }
 
 long CScaleTRM07::ZeroScale() {

@@ -7,10 +7,6 @@ namespace pendrax {
 
 namespace {
 
-// 100 ns intervals between 1601-01-01 and 1970-01-01.
-constexpr long long kEpochOffset100ns = 116444736000000000LL;
-constexpr long long k100nsPerMs = 10000;
-
 Reading ReadOnce(ScaleState& state) {
     Reading reading;
     long weight = 0;
@@ -31,19 +27,12 @@ bool PauseBeforeRetry(HANDLE stopRequest) {
 
 }  // namespace
 
-long long WallClockMs() noexcept {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    ULARGE_INTEGER ticks;
-    ticks.LowPart = now.dwLowDateTime;
-    ticks.HighPart = now.dwHighDateTime;
-    return (static_cast<long long>(ticks.QuadPart) - kEpochOffset100ns) / k100nsPerMs;
-}
+long long MonotonicMs() noexcept { return static_cast<long long>(GetTickCount64()); }
 
 Reading ReadUntilDeadline(ScaleState& state, long long deadlineMs, HANDLE stopRequest) {
     Reading reading = ReadOnce(state);
     while (!reading.accepted) {
-        if (deadlineMs <= WallClockMs()) break;
+        if (deadlineMs <= MonotonicMs()) break;
         if (reading.hardwareStatus != kStatusSettling) break;
         if (!PauseBeforeRetry(stopRequest)) break;
         reading = ReadOnce(state);

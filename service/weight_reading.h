@@ -7,8 +7,10 @@ namespace pendrax {
 
 constexpr DWORD kSettlingPauseMs = 500;
 
-// Milliseconds since the epoch from the wall clock; 64 bits, so a deadline cannot overflow.
-long long WallClockMs() noexcept;
+// Milliseconds from a clock that only moves forward: a change of the wall clock (time
+// synchronisation on a terminal) must neither cut a read short nor stretch it. 64 bits, so a
+// deadline cannot overflow.
+long long MonotonicMs() noexcept;
 
 struct Reading {
     long weight = 0;          // thousandths of a pound; 0 unless accepted
