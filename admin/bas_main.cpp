@@ -98,8 +98,9 @@ void SetLogFilePath(winMain& form, const std::string& path) {
             ShowMessage(form.Window(), "Error trying to set the LogFile path.");
             return;
         }
-        basWinReg::SetProfileValue(basWinReg::kProviderPseudoClass, kProviderName, kLogFileValue,
-                                   path.empty() ? kDefaultLogFile : path, "");
+        const long rc = basWinReg::SetProfileValue(basWinReg::kProviderPseudoClass, kProviderName, kLogFileValue,
+                                                   path.empty() ? kDefaultLogFile : path, "");
+        if (rc != ERROR_SUCCESS) ShowMessage(form.Window(), SettingNotWritten(kLogFileValue, rc));
     }
     form.SetControlText(MainControl::lblLogFile, basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass,
                                                                             kProviderName, kLogFileValue,
@@ -107,7 +108,8 @@ void SetLogFilePath(winMain& form, const std::string& path) {
 }
 
 bool CreateDeviceInstance(winMain& form, const std::string& name) {
-    if (name.empty()) {
+    // A backslash would make nested keys that no list shows and no deletion removes whole.
+    if (name.empty() || name.find('\\') != std::string::npos) {
         ShowMessage(form.Window(), "Invalid Device Name.", kNewInstanceErrorTitle, MB_OK | MB_ICONEXCLAMATION);
         return false;
     }

@@ -1,16 +1,20 @@
 #include "admin/bas_scale.h"
 
+#include <windows.h>
+
 #include <climits>
 
 #include "admin/bas_main.h"
 #include "admin/bas_win_reg.h"
 #include "admin/win_main.h"
+#include "common/unique_handle.h"
 
 namespace vantorel::basScale {
 
 namespace {
 
 constexpr char kDefaultValueName[] = "";
+constexpr char kSerialCommPath[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
 std::string DeviceSetting(const std::string& deviceName, const char* valueName, const std::string& defaultText) {
     return basWinReg::GetProfileValue(basMain::DeviceClass, deviceName, valueName, defaultText);
@@ -49,6 +53,25 @@ std::string GetLogVerbosity(const std::string& deviceName, const std::string& de
 std::string GetLogFile(const std::string&, const std::string&) {
     return basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass, basMain::kProviderName, basMain::kLogFileValue,
                                       basMain::kDefaultLogFile);
+}
+
+std::vector<std::string> MachineSerialPorts() {
+    std::vector<std::string> ports;
+    ka::UniqueKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return ports;
+    for (DWORD index = 0;; ++index) {
+        char name[MAX_PATH];
+        DWORD nameSize = sizeof name;
+        char port[MAX_PATH] = {};
+        DWORD portSize = sizeof port - 1;
+        DWORD type = REG_NONE;
+        const LONG rc = RegEnumValueA(key.get(), index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(port),
+                                      &portSize);
+        if (rc == ERROR_NO_MORE_ITEMS) break;
+        // A value that is no port name, or too long for one, is passed over, not the end.
+        if (rc == ERROR_SUCCESS && type == REG_SZ) ports.emplace_back(port);
+    }
+    return ports;
 }
 
 }  // namespace vantorel::basScale

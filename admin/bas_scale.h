@@ -2,6 +2,7 @@
 // Listing the device names of a class, and reading the settings the configuration panel shows.
 
 #include <string>
+#include <vector>
 
 #include "admin/setting_index.h"
 
@@ -21,5 +22,8 @@ std::string GetParity(const std::string& deviceName, const std::string& defaultT
 std::string GetLogVerbosity(const std::string& deviceName, const std::string& defaultText);
 // The provider-wide log file; the device name and default are not used.
 std::string GetLogFile(const std::string& deviceName, const std::string& defaultText);
+
+// The serial ports this machine has (HKLM\HARDWARE\DEVICEMAP\SERIALCOMM), as the system names them.
+std::vector<std::string> MachineSerialPorts();
 
 }  // namespace vantorel::basScale

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <vector>
 
 #include "common/unique_handle.h"
 
@@ -11,9 +12,6 @@ namespace vantorel::basWinReg {
 namespace {
 
 constexpr char kPathSeparator[] = "\\";
-constexpr char kBufferFill = ' ';
-// Only the first 99 characters of the value buffer count as text.
-constexpr unsigned kValueTextLimit = kValueBufferSize - 1;
 
 std::string ParentPath(const std::string& keyRoot) {
     if (keyRoot == kProviderPseudoClass) return kProviderRootPath;
@@ -29,8 +27,8 @@ std::string ClassPath(const std::string& deviceClass) {
     return std::string(kDeviceRootPath) + kPathSeparator + deviceClass;
 }
 
-long OpenKey(const std::string& path, ka::UniqueKey& key) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, key.put());
+long OpenKey(const std::string& path, ka::UniqueKey& key, REGSAM access = KEY_ALL_ACCESS) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put());
 }
 
 // An empty value name addresses the key's default value.
@@ -60,19 +58,25 @@ std::string WithoutDescription(const std::string& storedText) {
 
 std::string GetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,
                             const std::string& defaultText) {
+    // Read access is enough: a user who may not change the profile still sees what it holds.
     ka::UniqueKey key;
-    if (OpenKey(FullPath(keyRoot, keyName), key) != ERROR_SUCCESS) return defaultText;
+    if (OpenKey(FullPath(keyRoot, keyName), key, KEY_READ) != ERROR_SUCCESS) return defaultText;
 
-    char buffer[kValueBufferSize];
-    std::memset(buffer, kBufferFill, sizeof buffer);
+    // Sized from the registry's own answer, so a value of any length (a long log path) reads back whole.
+    const char* name = ValueNameOrDefault(valueName);
+    std::vector<char> buffer;
     DWORD type = REG_NONE;
-    DWORD size = sizeof buffer;
-    const long rc = RegQueryValueExA(key.get(), ValueNameOrDefault(valueName), nullptr, &type,
-                                     reinterpret_cast<BYTE*>(buffer), &size);
-    // A value too long for the buffer answers ERROR_MORE_DATA and so reads as absent.
+    long rc = ERROR_MORE_DATA;
+    while (rc == ERROR_MORE_DATA) {  // again if the value grew between the two questions
+        DWORD size = 0;
+        rc = RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size);
+        if (rc != ERROR_SUCCESS) break;
+        buffer.assign(size + 1, '\0');
+        rc = RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
+        if (rc == ERROR_SUCCESS) buffer.resize(size);
+    }
     if (rc != ERROR_SUCCESS || type != REG_SZ) return defaultText;
-    const std::size_t length = size < kValueTextLimit ? size : kValueTextLimit;
-    return WithoutDescription(CutAtNul(buffer, length));
+    return WithoutDescription(CutAtNul(buffer.data(), buffer.size()));
 }
 
 long SetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,

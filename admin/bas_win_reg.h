@@ -11,14 +11,13 @@ namespace vantorel::basWinReg {
 inline constexpr char kProviderPseudoClass[] = "--OPOS--PROVIDER--";
 inline constexpr char kDeviceRootPath[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS";
 inline constexpr char kProviderRootPath[] = "SOFTWARE\\OLEforRetail\\ServiceInfo";
-// Subkey names are enumerated into, and values queried into, buffers of this many characters.
+// Subkey names are enumerated into buffers of this many characters.
 inline constexpr unsigned kNameBufferSize = 100;
-inline constexpr unsigned kValueBufferSize = 100;
 // Separates a value's own text from the description appended to it.
 inline constexpr char kDescriptionMarker[] = "|||";
 
 // The value's text without its description, or `defaultText` when the value is absent, not
-// REG_SZ, too long for the buffer, or the key cannot be opened. An empty value name reads the
+// REG_SZ, or the key cannot be opened. An empty value name reads the
 // key's default value.
 std::string GetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,
                             const std::string& defaultText);

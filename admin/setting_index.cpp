@@ -1,5 +1,6 @@
 #include "admin/setting_index.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <iterator>
@@ -12,6 +13,7 @@ constexpr std::string_view kPortPrefix = "COM";
 // The port number is read from the fourth character on, wherever "COM" was found.
 constexpr std::size_t kPortNumberOffset = 3;
 constexpr int kDefaultBaudRateIndex = 3;
+constexpr double kLargestPortNumber = 2147483647.0;
 constexpr double kBaudRates[] = {1200, 2400, 4800, 9600, 19200};
 
 bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
@@ -56,34 +58,70 @@ double LeadingNumber(std::string_view text) noexcept {
     return sign * value;
 }
 
-int SerialPortIndex(std::string_view text) noexcept {
+int SerialPortNumber(std::string_view text) noexcept {
     if (!ContainsIgnoringCase(text, kPortPrefix)) return 0;
     const double number = text.size() > kPortNumberOffset ? LeadingNumber(text.substr(kPortNumberOffset)) : 0;
-    if (number >= 1 && number <= static_cast<double>(kSerialPortEntries.size()) && number == std::floor(number)) {
-        return static_cast<int>(number) - 1;
-    }
+    if (number >= 1 && number <= kLargestPortNumber && number == std::floor(number)) return static_cast<int>(number);
     return 0;
 }
 
-int BaudRateIndex(std::string_view text) noexcept {
+int SerialPortIndex(std::string_view text) noexcept {
+    const int number = SerialPortNumber(text);
+    return number >= 1 && number <= static_cast<int>(kSerialPortEntries.size()) ? number - 1 : 0;
+}
+
+int BaudRateEntry(std::string_view text) noexcept {
     const double rate = LeadingNumber(text);
     for (std::size_t i = 0; i < std::size(kBaudRates); ++i) {
         if (rate == kBaudRates[i]) return static_cast<int>(i);
     }
-    return kDefaultBaudRateIndex;
+    return kNoEntry;
 }
 
-int ParityIndex(std::string_view text) noexcept {
+int BaudRateIndex(std::string_view text) noexcept {
+    const int entry = BaudRateEntry(text);
+    return entry == kNoEntry ? kDefaultBaudRateIndex : entry;
+}
+
+int ParityEntry(std::string_view text) noexcept {
     for (std::size_t i = 0; i < kParityEntries.size(); ++i) {
         if (EqualsIgnoringCase(text, kParityEntries[i])) return static_cast<int>(i);
     }
-    return 0;
+    return kNoEntry;
+}
+
+int ParityIndex(std::string_view text) noexcept {
+    const int entry = ParityEntry(text);
+    return entry == kNoEntry ? 0 : entry;
+}
+
+int VerbosityEntry(std::string_view text) noexcept {
+    if (text.empty()) return kNoEntry;
+    const int digit = text[0] - '0';
+    return (digit >= 0 && digit < static_cast<int>(kVerbosityEntries.size())) ? digit : kNoEntry;
 }
 
 int VerbosityIndex(std::string_view text) noexcept {
-    if (text.empty()) return 0;
-    const int digit = text[0] - '0';
-    return (digit >= 0 && digit < static_cast<int>(kVerbosityEntries.size())) ? digit : 0;
+    const int entry = VerbosityEntry(text);
+    return entry == kNoEntry ? 0 : entry;
+}
+
+std::vector<std::string> SerialPortList(const std::vector<std::string>& machinePorts) {
+    std::vector<std::string> numbered(kSerialPortEntries.begin(), kSerialPortEntries.end());
+    std::vector<std::string> unnumbered;
+    for (const std::string& port : machinePorts) {
+        const int number = SerialPortNumber(port);
+        auto& into = number > 0 ? numbered : unnumbered;
+        const bool known = std::any_of(into.begin(), into.end(), [&](const std::string& listed) {
+            return number > 0 ? SerialPortNumber(listed) == number : EqualsIgnoringCase(listed, port);
+        });
+        if (!known && !port.empty()) into.push_back(port);
+    }
+    std::stable_sort(numbered.begin(), numbered.end(), [](const std::string& a, const std::string& b) {
+        return SerialPortNumber(a) < SerialPortNumber(b);
+    });
+    numbered.insert(numbered.end(), unnumbered.begin(), unnumbered.end());
+    return numbered;
 }
 
 }  // namespace vantorel::basScale

@@ -4,7 +4,9 @@
 // and fuzzed on any host.
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace vantorel::basScale {
 
@@ -28,5 +30,19 @@ int BaudRateIndex(std::string_view text) noexcept;
 int ParityIndex(std::string_view text) noexcept;
 // A first character 0 to 4 -> that number; anything else -> 0.
 int VerbosityIndex(std::string_view text) noexcept;
+
+// Whether a stored text stands for an entry at all: the panel shows a text that stands for none
+// as it is, instead of the position the conversions above fall back to, so that showing a
+// device never puts another setting in front of the user.
+inline constexpr int kNoEntry = -1;
+// The port a text names by the rule of SerialPortIndex, any whole number from 1; 0 for none.
+int SerialPortNumber(std::string_view text) noexcept;
+int BaudRateEntry(std::string_view text) noexcept;
+int ParityEntry(std::string_view text) noexcept;
+int VerbosityEntry(std::string_view text) noexcept;
+
+// The serial-port list: COM1 to COM10 and the machine's own ports, each port once, sorted by
+// number; names that carry no port number follow in the order given.
+std::vector<std::string> SerialPortList(const std::vector<std::string>& machinePorts);
 
 }  // namespace vantorel::basScale

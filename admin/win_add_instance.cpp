@@ -9,6 +9,7 @@ namespace vantorel {
 namespace {
 
 constexpr char kCaption[] = "New Device";
+constexpr char kKeySeparator = '\\';
 constexpr int kClientWidthTwips = 4095;
 constexpr int kClientHeightTwips = 1095;
 
@@ -36,6 +37,11 @@ void winAddInstance::Command1_Click() {
     const std::string typed = WindowText(GetDlgItem(dialog_, C::txtDevName));
     if (typed.empty()) {
         ShowMessage(dialog_, "Please enter a valid device name.");
+        return;
+    }
+    // The name becomes a registry key: a backslash would make nested keys that no list shows.
+    if (typed.find(kKeySeparator) != std::string::npos) {
+        ShowMessage(dialog_, "A device name cannot contain \"\\\". Please enter another name.");
         return;
     }
     devName_ = typed;

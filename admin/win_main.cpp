@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "admin/bas_main.h"
@@ -40,25 +41,54 @@ constexpr char kReadWeightFailed[] =
 constexpr char kZeroFailed[] = "Error trying to set the current scale weight to zero.";
 constexpr char kControlNotInstalled[] = "The OPOS Scale control object is not installed.";
 
-constexpr char kDefaultSerialPort[] = "COM1";
-constexpr char kDefaultBaudRate[] = "9600";
-constexpr char kDefaultParity[] = "None";
-constexpr char kDefaultVerbosity[] = "2";
-
-// The four setting lists write their entry into the selected device's profile.
+// The four setting lists: what each shows of the selected device's profile, and what a pick
+// of the user writes there.
 struct SettingList {
     MainControl list;
     const char* valueName;
     const char* description;
+    const char* defaultText;
+    std::string (*read)(const std::string& deviceName, const std::string& defaultText);
+    // Which entry a text stands for (kNoEntry for none): texts standing for the same entry match.
+    int (*entryOf)(std::string_view text) noexcept;
     void (winMain::*handler)();
 };
+
+int PortEntryOf(std::string_view text) noexcept {
+    const int number = basScale::SerialPortNumber(text);
+    return number > 0 ? number : basScale::kNoEntry;
+}
+
 const SettingList kSettingLists[] = {
-    {MainControl::lstSerialPort, "SerialPort", "Port on which scale is attached", &winMain::lstSerialPort_Click},
-    {MainControl::lstBaudRate, "BaudRate", "Baud rate of connection between scale and POS terminal",
-     &winMain::lstBaudRate_Click},
-    {MainControl::lstParity, "Parity", "", &winMain::lstParity_Click},
-    {MainControl::lstVerbosity, "LogVerbosity", "Logging verbosity level", &winMain::lstVerbosity_Click},
+    {MainControl::lstSerialPort, "SerialPort", "Port on which scale is attached", "COM1", &basScale::GetSerialPort,
+     &PortEntryOf, &winMain::lstSerialPort_Click},
+    {MainControl::lstBaudRate, "BaudRate", "Baud rate of connection between scale and POS terminal", "9600",
+     &basScale::GetBaudRate, &basScale::BaudRateEntry, &winMain::lstBaudRate_Click},
+    {MainControl::lstParity, "Parity", "", "None", &basScale::GetParity, &basScale::ParityEntry,
+     &winMain::lstParity_Click},
+    {MainControl::lstVerbosity, "LogVerbosity", "Logging verbosity level", "2", &basScale::GetLogVerbosity,
+     &basScale::VerbosityEntry, &winMain::lstVerbosity_Click},
 };
+static_assert(std::size(kSettingLists) == kSettingListCount);
+
+std::size_t SettingOf(MainControl list) {
+    std::size_t setting = 0;
+    while (setting + 1 < std::size(kSettingLists) && kSettingLists[setting].list != list) ++setting;
+    return setting;
+}
+
+// The Windows text of an error code, without its line end.
+std::string ErrorText(long code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    return message;
+}
 
 // Buttons and menu items, by the command they send.
 struct CommandRoute {
@@ -148,6 +178,10 @@ bool RegisterMainClass(HINSTANCE instance) {
 
 std::string ResultCode(long code) { return std::string(opos::ResultName(code)) + " (" + std::to_string(code) + ")"; }
 
+std::string SettingNotWritten(const std::string& valueName, long code) {
+    return "The setting \"" + valueName + "\" could not be saved." + kLineBreak + ErrorText(code);
+}
+
 std::unique_ptr<winMain> winMain::Create(HINSTANCE instance, int showCommand) {
     if (!RegisterMainClass(instance)) return nullptr;
     std::unique_ptr<winMain> form(new winMain(instance, showCommand));
@@ -181,9 +215,10 @@ bool winMain::CreateContents() {
     SizeClientArea(window_, kMainClientWidthTwips, kMainClientHeightTwips, true);
     if (!controls_.Create(window_, kMainControls, std::size(kMainControls), WindowDpi(window_))) return false;
     for (const ListEntries& list : kMainListEntries) {
-        for (std::size_t i = 0; i < list.count; ++i) {
-            SendMessageA(Control(list.list), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(list.entries[i]));
-        }
+        for (std::size_t i = 0; i < list.count; ++i) AddListEntry(list.list, list.entries[i]);
+    }
+    for (const std::string& port : basScale::SerialPortList(basScale::MachineSerialPorts())) {
+        AddListEntry(MainControl::lstSerialPort, port);
     }
     toolTips_ = CreateToolTips(window_);
     for (const ToolTipSpec& tip : kMainToolTips) AddToolTip(toolTips_, Control(tip.control), tip.text);
@@ -236,14 +271,7 @@ std::string winMain::ControlText(MainControl id) const {
     HWND control = Control(id);
     if (!IsList(id)) return WindowText(control);
     const LRESULT position = SendMessageA(control, CB_GETCURSEL, 0, 0);
-    if (position < 0) return std::string();
-    const LRESULT length = SendMessageA(control, CB_GETLBTEXTLEN, static_cast<WPARAM>(position), 0);
-    if (length < 0) return std::string();
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied =
-        SendMessageA(control, CB_GETLBTEXT, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(text.data()));
-    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-    return text;
+    return position < 0 ? std::string() : ListEntry(id, static_cast<int>(position));
 }
 
 void winMain::SetControlText(MainControl id, const std::string& text) { SetWindowTextA(Control(id), text.c_str()); }
@@ -272,19 +300,39 @@ void winMain::ClearList(MainControl list) { SendMessageA(Control(list), CB_RESET
 
 void winMain::SelectListPosition(MainControl list, int position) {
     if (ListPosition(list) == position) return;
-    // CB_SETCURSEL notifies nobody, so the list's handler is run here, as a pick would run it.
     SendMessageA(Control(list), CB_SETCURSEL, static_cast<WPARAM>(position), 0);
-    RunListHandler(list);
+    // CB_SETCURSEL notifies nobody: the instance list shows the device it moved to, as a pick
+    // would. The setting lists write only when the user picks.
+    if (list == MainControl::lstInstances) lstInstances_Click();
 }
 
-void winMain::RunListHandler(MainControl list) {
-    if (list == MainControl::lstInstances) {
-        lstInstances_Click();
-        return;
+std::string winMain::ListEntry(MainControl list, int position) const {
+    const LRESULT length = SendMessageA(Control(list), CB_GETLBTEXTLEN, static_cast<WPARAM>(position), 0);
+    if (length < 0) return std::string();
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(Control(list), CB_GETLBTEXT, static_cast<WPARAM>(position),
+                                        reinterpret_cast<LPARAM>(text.data()));
+    text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
+    return text;
+}
+
+void winMain::ShowSetting(std::size_t setting, const std::string& stored) {
+    const SettingList& shown = kSettingLists[setting];
+    int& extra = extraEntries_[setting];
+    if (extra >= 0) RemoveListEntry(shown.list, std::exchange(extra, -1));
+    int position = -1;
+    const int entry = shown.entryOf(stored);
+    for (int i = 0; entry != basScale::kNoEntry && i < ListCount(shown.list) && position < 0; ++i) {
+        if (shown.entryOf(ListEntry(shown.list, i)) == entry) position = i;
     }
-    for (const SettingList& setting : kSettingLists) {
-        if (setting.list == list) (this->*setting.handler)();
-    }
+    // A text that stands for no entry is shown as it is stored, and stays stored.
+    if (position < 0) position = extra = AddListEntry(shown.list, stored);
+    SendMessageA(Control(shown.list), CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+}
+
+void winMain::ShowStoredSetting(std::size_t setting, const std::string& deviceName) {
+    const SettingList& shown = kSettingLists[setting];
+    ShowSetting(setting, shown.read(deviceName, shown.defaultText));
 }
 
 void winMain::Form_Load() {
@@ -469,14 +517,9 @@ void winMain::btnSetLogFile_Click() {
 
 void winMain::lstInstances_Click() {
     const std::string name = ControlText(MainControl::lstInstances);
-    SelectListPosition(MainControl::lstSerialPort,
-                       basScale::SerialPortIndex(basScale::GetSerialPort(name, kDefaultSerialPort)));
-    SelectListPosition(MainControl::lstBaudRate,
-                       basScale::BaudRateIndex(basScale::GetBaudRate(name, kDefaultBaudRate)));
-    SelectListPosition(MainControl::lstParity, basScale::ParityIndex(basScale::GetParity(name, kDefaultParity)));
+    // Showing a device writes nothing: only a pick of the user in a setting list does.
+    for (std::size_t setting = 0; setting < std::size(kSettingLists); ++setting) ShowStoredSetting(setting, name);
     SetControlText(MainControl::lblLogFile, basScale::GetLogFile(name, basMain::kDefaultLogFile));
-    SelectListPosition(MainControl::lstVerbosity,
-                       basScale::VerbosityIndex(basScale::GetLogVerbosity(name, kDefaultVerbosity)));
     if (name.empty()) {
         basMain::EnableInstanceList(*this, true);
         basMain::EnableConfigControls(*this, false);
@@ -490,17 +533,16 @@ void winMain::lstInstances_Click() {
 
 void winMain::ListChanged(MainControl list) {
     const std::string name = ControlText(MainControl::lstInstances);
-    if (name.empty()) {
-        SelectListPosition(list, 0);
-        return;
+    const std::size_t setting = SettingOf(list);
+    const SettingList& picked = kSettingLists[setting];
+    if (!name.empty()) {
+        const long rc = basWinReg::SetProfileValue(basMain::DeviceClass, name, picked.valueName, ControlText(list),
+                                                   picked.description);
+        if (rc == ERROR_SUCCESS) return;
+        ShowMessage(window_, SettingNotWritten(picked.valueName, rc));
     }
-    for (const SettingList& setting : kSettingLists) {
-        if (setting.list == list) {
-            // A failed write shows nothing and leaves the list as picked.
-            basWinReg::SetProfileValue(basMain::DeviceClass, name, setting.valueName, ControlText(list),
-                                       setting.description);
-        }
-    }
+    // Nothing was written: the list shows what is stored.
+    ShowStoredSetting(setting, name);
 }
 
 void winMain::lstSerialPort_Click() { ListChanged(MainControl::lstSerialPort); }

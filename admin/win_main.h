@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <memory>
 #include <string>
 
@@ -13,8 +14,14 @@
 
 namespace vantorel {
 
+// Serial port, baud rate, parity and log verbosity.
+inline constexpr std::size_t kSettingListCount = 4;
+
 // "NAME (code)", for example "CLOSED (101)" or "<unknown> (-1)".
 std::string ResultCode(long code);
+// The message for a profile setting that could not be written: its value name and the Windows
+// text of the error.
+std::string SettingNotWritten(const std::string& valueName, long code);
 
 class winMain {
 public:
@@ -40,7 +47,8 @@ public:
     int AddListEntry(MainControl list, const std::string& text);
     void RemoveListEntry(MainControl list, int position);
     void ClearList(MainControl list);
-    // Selects a position as the program does: when the selection changes, the list's handler runs at once.
+    // Selects a position as the program does; when the instance list's selection changes, its
+    // handler runs at once and shows the device.
     void SelectListPosition(MainControl list, int position);
 
     void Form_Load();
@@ -76,7 +84,10 @@ private:
     bool CreateContents();
     void OnCommand(int id, int code);
     void ListChanged(MainControl list);
-    void RunListHandler(MainControl list);
+    std::string ListEntry(MainControl list, int position) const;
+    // Shows a stored text in its setting list, as an extra entry when it stands for none.
+    void ShowSetting(std::size_t setting, const std::string& stored);
+    void ShowStoredSetting(std::size_t setting, const std::string& deviceName);
     // Shows the failure of the control object and returns false; true when `hr` succeeded.
     bool ControlAnswered(const char* member, HRESULT hr);
     bool ControlObjectReady();
@@ -89,6 +100,9 @@ private:
     ControlSet controls_;
     ScaleControl SC;
     HRESULT scCreated_ = E_FAIL;
+    // Per setting list, the position of the extra entry that shows a stored text outside the
+    // list's vocabulary, or -1.
+    std::array<int, kSettingListCount> extraEntries_{-1, -1, -1, -1};
 };
 
 }  // namespace vantorel

@@ -96,8 +96,8 @@ struct ListEntries {
     const char* const* entries;
     std::size_t count;
 };
+// The serial-port list is filled at run time: it offers the machine's own ports too.
 inline constexpr ListEntries kMainListEntries[] = {
-    {MC::lstSerialPort, basScale::kSerialPortEntries.data(), basScale::kSerialPortEntries.size()},
     {MC::lstBaudRate, basScale::kBaudRateEntries.data(), basScale::kBaudRateEntries.size()},
     {MC::lstParity, basScale::kParityEntries.data(), basScale::kParityEntries.size()},
     {MC::lstVerbosity, basScale::kVerbosityEntries.data(), basScale::kVerbosityEntries.size()},

@@ -22,6 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(parity >= 0 && parity < static_cast<int>(kParityEntries.size()));
     const int verbosity = VerbosityIndex(text);
     FUZZ_CHECK(verbosity >= 0 && verbosity < static_cast<int>(kVerbosityEntries.size()));
+    // A text stands for an entry exactly where the conversions do not fall back to their default.
+    const int baudEntry = BaudRateEntry(text);
+    FUZZ_CHECK(baudEntry == kNoEntry || baudEntry == baud);
+    const int parityEntry = ParityEntry(text);
+    FUZZ_CHECK(parityEntry == kNoEntry || parityEntry == parity);
+    const int verbosityEntry = VerbosityEntry(text);
+    FUZZ_CHECK(verbosityEntry == kNoEntry || verbosityEntry == verbosity);
+    const int portNumber = SerialPortNumber(text);
+    FUZZ_CHECK(portNumber >= 0 && (portNumber < 1 || portNumber > 10 || port == portNumber - 1));
     // Each list entry reads back as its own position.
     if (port > 0) FUZZ_CHECK(SerialPortIndex(kSerialPortEntries[static_cast<std::size_t>(port)]) == port);
     FUZZ_CHECK(BaudRateIndex(kBaudRateEntries[static_cast<std::size_t>(baud)]) == baud);

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/unique_handle.h"
 
@@ -39,6 +40,19 @@ void WriteText(const std::string& path, const std::string& valueName, const std:
     RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
     RegSetValueExA(key.get(), valueName.empty() ? nullptr : valueName.c_str(), 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
+}
+
+void DeleteValue(const std::string& path, const std::string& valueName) {
+    RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, path.c_str(), valueName.c_str());
+}
+
+std::string ErrorText(long code) {
+    char text[512] = {};
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, static_cast<DWORD>(code), 0,
+                   text, sizeof text, nullptr);
+    std::string message = text;
+    while (!message.empty() && std::strchr("\r\n ", message.back())) message.pop_back();
+    return message;
 }
 
 void DeleteTree(const std::string& path) {

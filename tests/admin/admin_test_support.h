@@ -39,7 +39,10 @@ bool KeyExists(const std::string& path);
 // The REG_SZ text of a value, or "<absent>" when it is missing or of another type.
 std::string StoredText(const std::string& path, const std::string& valueName);
 void WriteText(const std::string& path, const std::string& valueName, const std::string& text);
+void DeleteValue(const std::string& path, const std::string& valueName);
 void DeleteTree(const std::string& path);
+// The system's text for a Windows error code, without its line end.
+std::string ErrorText(long code);
 
 // Records every message the program shows and answers it in the user's place.
 class MessageRecorder {

@@ -171,9 +171,8 @@ TEST_F(ScalePanel, EnableReadZeroAndDisable) {
 
     host_->Click(MC::btnReadWeight);
     EXPECT_EQ(Weight(), "1250");
-    // The scale's digits are not validated: a character below "0" makes the weight negative,
-    // which shows with its sign.
-    scale_.QueueAnswer(trm07::kWeighCommand, trm07::Answer::Text(" /0.120 lb  S00 "));
+    // A negative weight shows with its sign.
+    scale_.SetWeight(-9880);
     host_->Click(MC::btnReadWeight);
     EXPECT_EQ(Weight(), "-9880");
     scale_.SetWeight(0);

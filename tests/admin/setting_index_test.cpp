@@ -76,3 +76,23 @@ TEST(LeadingNumber, SkipsBlanksThenReadsSignDigitsAndFraction) {
     EXPECT_DOUBLE_EQ(LeadingNumber(""), 0);
     EXPECT_DOUBLE_EQ(LeadingNumber("\t9600"), 9600);
 }
+
+// Whether a stored text stands for an entry at all, so the panel can show one that does not as it is.
+TEST(SettingIndex, TextsOutsideAListStandForNoEntry) {
+    EXPECT_EQ(SerialPortNumber("COM57"), 57);
+    EXPECT_EQ(SerialPortNumber("com3"), 3);
+    for (const char* port : {"LPT1", "XCOM3", "COM0", "COM3.5", ""}) EXPECT_EQ(SerialPortNumber(port), 0) << port;
+    EXPECT_EQ(BaudRateEntry("09600"), 3);
+    EXPECT_EQ(BaudRateEntry("14400"), kNoEntry);
+    EXPECT_EQ(ParityEntry("even"), 2);
+    EXPECT_EQ(ParityEntry("Mark"), kNoEntry);
+    EXPECT_EQ(VerbosityEntry("2"), 2);
+    EXPECT_EQ(VerbosityEntry("7"), kNoEntry);
+    EXPECT_EQ(VerbosityEntry(""), kNoEntry);
+}
+
+TEST(SettingIndex, ThePortListAddsTheMachinesPortsOnceInNumberOrder) {
+    EXPECT_EQ(SerialPortList({"COM21", "com3", "COM11", "COM21", "LPT1", ""}),
+              (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9",
+                                        "COM10", "COM11", "COM21", "LPT1"}));
+}

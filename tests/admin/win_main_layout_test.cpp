@@ -171,6 +171,8 @@ TEST_F(MainLayout, SettingListsAreSelectionOnlyWithTheirEntries) {
             SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
             shown.emplace_back(text);
         }
+        // The machine's own ports follow COM1 to COM10 in the serial-port list.
+        if (list == MC::lstSerialPort && shown.size() > entries.size()) shown.resize(entries.size());
         EXPECT_EQ(shown, entries) << Id(list);
         EXPECT_EQ(SendMessageA(combo, CB_GETCURSEL, 0, 0), CB_ERR) << "nothing shown before the first selection";
     }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "admin/bas_main.h"
@@ -12,6 +13,7 @@
 #include "admin/win_log_file.h"
 #include "common/unique_handle.h"
 #include "tests/admin/admin_test_support.h"
+#include "tests/support/read_only_key.h"
 
 using namespace vantorel;
 using MC = MainControl;
@@ -95,9 +97,9 @@ TEST_F(MainWindow, StartsWithoutProfilesWithOnlyTheListAndAddEnabled) {
     EXPECT_FALSE(KeyExists(kProviderKey));
 }
 
-TEST_F(MainWindow, StartsOnTheFirstDeviceAndWritesItsSettingsBack) {
-    WriteProfile("alpha", {"COM3", "2400", "Odd", "2"});
-    WriteProfile("bravo", {"COM4", "4800", "Even", "1"});
+TEST_F(MainWindow, StartsOnTheFirstDeviceAndShowsItsSettingsWithoutWritingThem) {
+    WriteProfile("alpha", {"com3", "2400", "Odd", "2"});
+    WriteProfile("bravo", {"COM4  ||| kept as stored", "4800", "even", "1"});
     WriteText(kProviderKey, "LogFile", "d:\\scale.log");
     Start();
 
@@ -111,41 +113,41 @@ TEST_F(MainWindow, StartsOnTheFirstDeviceAndWritesItsSettingsBack) {
     EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
     EXPECT_EQ(Text(MC::lblLogFile), "d:\\scale.log");
 
-    // The lists moved from nothing, so each wrote its entry over the stored text.
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM3  ||| Port on which scale is attached");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "2400  ||| Baud rate of connection between scale and POS terminal");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "Odd");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"), "2 - Informational Messages  ||| Logging verbosity level");
-    EXPECT_EQ(StoredText(DeviceKey("bravo"), "SerialPort"), "COM4") << "only the selected device is written";
-
     host_->Pick(MC::lstInstances, 0);
     EXPECT_EQ(EnabledState(form()), kDevicePicked) << "picking the entry already shown runs the handler";
-}
-
-TEST_F(MainWindow, MissingAndUnknownSettingsAreShownAndWrittenAsTheirDefaults) {
-    WriteProfile("alpha", {"LPT1", nullptr, "MARK", "7"});
-    Start();
-    EXPECT_EQ(Text(MC::lstSerialPort), "COM1");
-    EXPECT_EQ(Text(MC::lstBaudRate), "9600");
-    EXPECT_EQ(Text(MC::lstParity), "None");
-    EXPECT_EQ(Text(MC::lstVerbosity), "0 - Critical Errors");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM1  ||| Port on which scale is attached");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "9600  ||| Baud rate of connection between scale and POS terminal");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "None");
-    // Position 0 is where the verbosity list already... was not: it moved from nothing.
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"), "0 - Critical Errors  ||| Logging verbosity level");
-}
-
-TEST_F(MainWindow, SwitchingDevicesWritesOnlyTheListsThatMove) {
-    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
-    WriteProfile("bravo", {"COM1  ||| kept as stored", "4800", "Even", "2"});
-    Start();
     host_->Pick(MC::lstInstances, 1);
-    EXPECT_EQ(Text(MC::lstBaudRate), "4800");
-    EXPECT_EQ(StoredText(DeviceKey("bravo"), "SerialPort"), "COM1  ||| kept as stored");
-    EXPECT_EQ(StoredText(DeviceKey("bravo"), "BaudRate"), "4800  ||| Baud rate of connection between scale and POS terminal");
-    EXPECT_EQ(StoredText(DeviceKey("bravo"), "Parity"), "Even");
-    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), "9600  ||| Baud rate of connection between scale and POS terminal");
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM4");
+    EXPECT_EQ(Text(MC::lstParity), "Even");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "com3");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"), "2");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "SerialPort"), "COM4  ||| kept as stored");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "Parity"), "even");
+    EXPECT_TRUE(messages_.messages.empty());
+}
+
+// A USB adapter's port, a rate or parity the lists do not offer: shown as stored and kept until
+// the user picks another entry; a missing value shows its default and stays missing.
+TEST_F(MainWindow, SettingsOutsideTheListsAreShownAsStoredAndKept) {
+    WriteProfile("alpha", {"COM57", nullptr, "Mark", "7"});
+    WriteProfile("bravo", {"COM2", "14400", "None", "2"});
+    Start();
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM57");
+    EXPECT_EQ(Text(MC::lstBaudRate), "9600");
+    EXPECT_EQ(Text(MC::lstParity), "Mark");
+    EXPECT_EQ(Text(MC::lstVerbosity), "7");
+    host_->Pick(MC::lstInstances, 1);
+    EXPECT_EQ(Text(MC::lstBaudRate), "14400");
+    EXPECT_EQ(host_->Entries(MC::lstParity), (std::vector<std::string>{"None", "Odd", "Even", "Blank", "Space"}))
+        << "the extra entry goes with the device it showed";
+    host_->Pick(MC::lstInstances, 0);
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM57");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "BaudRate"), kAbsent);
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "Mark");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "LogVerbosity"), "7");
+
+    host_->Pick(MC::lstParity, 1);
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "Parity"), "Odd");
+    EXPECT_EQ(StoredText(DeviceKey("bravo"), "BaudRate"), "14400");
 }
 
 TEST_F(MainWindow, EachListChangeWritesItsEntryAndDescription) {
@@ -168,10 +170,51 @@ TEST_F(MainWindow, WithNoDeviceSelectedNothingIsWritten) {
     Start();
     form().SetEnabled(MC::lstSerialPort, true);
     host_->Pick(MC::lstSerialPort, 4);
-    EXPECT_EQ(Text(MC::lstSerialPort), "COM1") << "sent back to its first entry";
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM1") << "sent back to its default";
     host_->Pick(MC::lstVerbosity, 3);
-    EXPECT_EQ(Text(MC::lstVerbosity), "0 - Critical Errors");
+    EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
     EXPECT_FALSE(KeyExists(kScaleClassKey));
+}
+
+// A standard user may read the profile but not change it: the pick is reported and undone.
+TEST_F(MainWindow, APickThatCannotBeWrittenIsReportedAndTheListShowsTheStoredValue) {
+    WriteProfile("alpha", {"COM3", "9600", "Even", "2"});
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    {
+        ka::test::ReadOnlyKey locked(DeviceKey("alpha"));
+        ASSERT_TRUE(locked.applied());
+        host_->Pick(MC::lstSerialPort, 5);
+        host_->Pick(MC::lstVerbosity, 4);
+    }
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM3");
+    EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM3");
+    const std::string denied = ka::test::ErrorText(ERROR_ACCESS_DENIED);
+    EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{"The setting \"SerialPort\" could not be saved.\r" + denied,
+                                                           "The setting \"LogVerbosity\" could not be saved.\r" + denied}));
+}
+
+// The machine's own ports (USB adapters are often COM11 and up) join COM1 to COM10.
+TEST_F(MainWindow, ThePortListOffersTheMachinesPortsSortedByNumber) {
+    constexpr char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
+    WriteText(kSerialComm, "\\Device\\KaTestAdapter", "COM57");
+    WriteText(kSerialComm, "\\Device\\KaTestLow", "COM3");
+    WriteProfile("alpha", {"COM57", "9600", "Even", "2"});
+    Start();
+    ka::test::DeleteValue(kSerialComm, "\\Device\\KaTestAdapter");
+    ka::test::DeleteValue(kSerialComm, "\\Device\\KaTestLow");
+    const auto ports = host_->Entries(MC::lstSerialPort);
+    EXPECT_EQ(std::count(ports.begin(), ports.end(), "COM57"), 1) << "offered once, not as an extra entry";
+    EXPECT_EQ(std::count(ports.begin(), ports.end(), "COM3"), 1);
+    EXPECT_EQ(std::vector<std::string>(ports.begin(), ports.begin() + 10),
+              (std::vector<std::string>{"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10"}));
+    for (std::size_t i = 1; i < ports.size(); ++i)
+        EXPECT_LT(std::stoi(ports[i - 1].substr(3)), std::stoi(ports[i].substr(3))) << ports[i];
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM57");
+    host_->Pick(MC::lstInstances, 0);
+    host_->Pick(MC::lstSerialPort, 2);
+    EXPECT_EQ(StoredText(DeviceKey("alpha"), "SerialPort"), "COM3  ||| Port on which scale is attached");
 }
 
 TEST_F(MainWindow, AddCreatesSelectsAndFocusesTheSerialPort) {
@@ -191,19 +234,27 @@ TEST_F(MainWindow, AddCreatesSelectsAndFocusesTheSerialPort) {
     EXPECT_TRUE(IsWindowEnabled(form().Window()));
 }
 
-TEST_F(MainWindow, AddRefusesAnEmptyNameAndCancelCreatesNothing) {
+TEST_F(MainWindow, AddRefusesAnEmptyNameOrABackslashAndCancelCreatesNothing) {
     dialogs_.On("New Device", [](HWND dialog) { PostClick(dialog, winAddInstance::Command1); });
-    // Refused, the dialog stays open: type a name there, then cancel.
-    messages_.onMessage = [](const MessageRequest& shown) {
+    // Refused, the dialog stays open: type a name that makes nested keys, then one to cancel.
+    messages_.onMessage = [this](const MessageRequest& shown) {
+        if (messages_.messages.size() == 1) {
+            SetDlgItemTextA(shown.owner, winAddInstance::txtDevName, "Front\\Scale");
+            PostClick(shown.owner, winAddInstance::Command1);
+            return;
+        }
         SetDlgItemTextA(shown.owner, winAddInstance::txtDevName, "typed, then cancelled");
         PostClick(shown.owner, winAddInstance::Command2);
     };
     Start();
     host_->Click(MC::btnAdd);
-    ASSERT_EQ(messages_.messages.size(), 1u);
+    ASSERT_EQ(messages_.messages.size(), 2u);
     EXPECT_EQ(messages_.messages[0].text, "Please enter a valid device name.");
-    EXPECT_EQ(messages_.messages[0].title, "Vantorel");
-    EXPECT_EQ(messages_.messages[0].style, UINT(MB_OK));
+    EXPECT_EQ(messages_.messages[1].text, "A device name cannot contain \"\\\". Please enter another name.");
+    for (const auto& shown : messages_.messages) {
+        EXPECT_EQ(shown.title, "Vantorel");
+        EXPECT_EQ(shown.style, UINT(MB_OK));
+    }
     EXPECT_TRUE(host_->Entries(MC::lstInstances).empty());
     EXPECT_FALSE(KeyExists(kScaleClassKey));
     EXPECT_FALSE(KeyExists(kProviderKey)) << "no creation was attempted";
@@ -270,10 +321,9 @@ TEST_F(MainWindow, RemoveOnYesSelectsTheLastDeviceAndTheLastRemovalEmptiesThePan
     EXPECT_EQ(EnabledState(form()), kStarted);
     EXPECT_FALSE(KeyExists(DeviceKey("bravo")));
     EXPECT_FALSE(KeyExists(DeviceKey("charlie")));
-    // Lists that moved to their defaults were sent back to their first entries; a list that
-    // already showed its default position kept it.
+    // With no device the lists show the defaults.
     EXPECT_EQ(Text(MC::lstSerialPort), "COM1");
-    EXPECT_EQ(Text(MC::lstBaudRate), "1200");
+    EXPECT_EQ(Text(MC::lstBaudRate), "9600");
     EXPECT_EQ(Text(MC::lstParity), "None");
     EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
 }
@@ -340,6 +390,32 @@ TEST_F(MainWindow, TheLogFileDialogWritesNothingForAnEmptyFieldOrOnCancel) {
     EXPECT_EQ(StoredText(kProviderKey, "LogFile"), "c:\\old.log");
     EXPECT_TRUE(IsWindowEnabled(form().Window()));
     EXPECT_TRUE(messages_.messages.empty());
+}
+
+// Paths of any length the registry holds come back whole; a path that cannot be stored is reported.
+TEST_F(MainWindow, TheLogFileDialogKeepsLongPathsAndReportsAFailedWrite) {
+    const std::string longPath = "d:\\" + std::string(180, 'p') + "\\scale.log";
+    WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
+    WriteText(kProviderKey, "LogFile", "c:\\old.log");
+    for (const std::string& typed : {longPath, std::string("e:\\refused.log")}) {
+        dialogs_.On("Log File", [typed](HWND dialog) {
+            SetDlgItemTextA(dialog, winLogFile::txtLogFile, typed.c_str());
+            PostClick(dialog, winLogFile::btnOk);
+        });
+    }
+    Start();
+    host_->Pick(MC::lstInstances, 0);
+    host_->Click(MC::btnSetLogFile);
+    EXPECT_EQ(Text(MC::lblLogFile), longPath);
+    {
+        ka::test::ReadOnlyKey locked(kProviderKey);
+        ASSERT_TRUE(locked.applied());
+        host_->Click(MC::btnSetLogFile);
+    }
+    EXPECT_EQ(StoredText(kProviderKey, "LogFile"), longPath);
+    EXPECT_EQ(Text(MC::lblLogFile), longPath);
+    EXPECT_EQ(messages_.Texts(), std::vector<std::string>{"The setting \"LogFile\" could not be saved.\r" +
+                                                          ka::test::ErrorText(ERROR_ACCESS_DENIED)});
 }
 
 TEST_F(MainWindow, ACancelledBrowseLeavesThePathField) {
