@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # The installer package under Wine, in a prefix and on a cable of its own, walked through a
 # terminal's life: a silent install that weighs, a repair after the registration and a file
-# were deleted, a silent uninstall that leaves the shop's profile and log, then an upgrade from
-# an earlier package and a refused downgrade. Each check prints one line; the test fails when
-# any check does. The prefix is removed when every check passed.
+# were deleted and another damaged, a silent uninstall that leaves the shop's profile and log,
+# then an upgrade from an earlier package and a refused downgrade. Each check prints one line;
+# the test fails when any check does. The prefix is removed when every check passed.
 #
 #   package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <work-dir>
 #
@@ -271,15 +271,17 @@ fi
 stop_simulator
 check "the service object wrote the log file" test -s "$LOG_FILE"
 
-step "repair after the registration keys and a file were deleted"
+step "repair after the registration keys and a file were deleted and another damaged"
 reg delete "HKCR\\$PROG_ID" /f
 reg delete "HKCR\\CLSID\\$CLSID" /f
 rm -f "$INSTALL_DIR/scalectl.exe"
+echo damaged >"$INSTALL_DIR/trm07sim.exe"
 check "registration deleted" not_a_key "HKCR\\CLSID\\$CLSID"
 # Wine's msiexec /f answers 1605 for a package path; the REINSTALL form is the same repair.
-check "msiexec /i REINSTALL=ALL REINSTALLMODE=omus /qn succeeds" \
-    msiexec_run 0 repair /i "$(windows_path "$PACKAGE")" REINSTALL=ALL REINSTALLMODE=omus
-check "scalectl.exe restored" cmp -s "$BIN/scalectl.exe" "$INSTALL_DIR/scalectl.exe"
+check "msiexec /i REINSTALL=ALL REINSTALLMODE=amus /qn succeeds" \
+    msiexec_run 0 repair /i "$(windows_path "$PACKAGE")" REINSTALL=ALL REINSTALLMODE=amus
+check "deleted scalectl.exe restored" cmp -s "$BIN/scalectl.exe" "$INSTALL_DIR/scalectl.exe"
+check "damaged trm07sim.exe restored" cmp -s "$BIN/trm07sim.exe" "$INSTALL_DIR/trm07sim.exe"
 check_registration_present
 
 step "silent uninstall"
