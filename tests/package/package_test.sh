@@ -1,0 +1,318 @@
+#!/usr/bin/env bash
+# The installer package under Wine, in a prefix and on a cable of its own, walked through a
+# terminal's life: a silent install that weighs, a repair after the registration and a file
+# were deleted and another damaged, a silent uninstall that leaves the shop's profile and log,
+# then an upgrade from an earlier package and a refused downgrade. Each check prints one line;
+# the test fails when any check does. The prefix is removed when every check passed.
+#
+#   package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <work-dir>
+#
+# The test bin dir gives the control-object stand-in, which a terminal has from its OPOS
+# installation and the package therefore does not carry.
+set -uo pipefail
+
+[ $# -eq 4 ] || { echo "usage: package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <work-dir>" >&2; exit 2; }
+PACKAGE=$(realpath -m "$1")
+EARLIER=$(realpath -m "$2")
+BIN=$(realpath -m "$3")
+WORK=$(realpath -m "$4")
+
+WINE=${WINELOADER:-/usr/lib/wine/wine64}
+export WINEPREFIX=$WORK/prefix WINEARCH=${WINEARCH:-win64} WINEDEBUG=-all
+# No menu entries on the host for the package's shortcut.
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+
+PRODUCT_NAME="Kolvane-Aris TRM-07 Scale"
+PROG_ID=KolvaneAris.ScaleTRM07
+CLSID='{A3F61C02-7E45-4D2B-8C1A-52B9E0D4F713}'
+INSTALL_DIR="$WINEPREFIX/drive_c/Program Files/Kolvane-Aris"
+INSTALLED_FILES="Pendrax.dll Vantorel.exe scalectl.exe trm07sim.exe"
+MENU_DIR=    # where the installer put the Start menu folder, read from its log
+UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+
+DEVICE="Package Scale"
+DEVICE_KEY="HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\$DEVICE"
+PROVIDER_KEY='HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris'
+LOG_WIN='C:\KolvaneAris-Scale.log'
+LOG_FILE=$WINEPREFIX/drive_c/KolvaneAris-Scale.log
+WEIGHT=12.345
+# The pty cable takes 8-N-1 only; both ends agree on it.
+PROFILE=("SerialPort=COM1" "BaudRate=9600" "DataSize=8" "Parity=None" "StopBits=1" "LogVerbosity=4")
+SIM_READY_TENTHS=200
+SIM_STOP_TENTHS=50
+
+failures=0
+checks=0
+step() { printf '\n== %s\n' "$*"; }
+pass() { checks=$((checks + 1)); printf 'ok    %s\n' "$*"; }
+fail() { checks=$((checks + 1)); failures=$((failures + 1)); printf 'FAIL  %s\n' "$*"; }
+check() { # description command...
+    local what=$1; shift
+    if "$@"; then pass "$what"; else fail "$what"; fi
+}
+
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+# ---- prefix, cable and stand-in -----------------------------------------------------------
+
+SOCAT_PID=
+SIM_PID=
+finish() {
+    stop_simulator
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    [ -z "$SOCAT_PID" ] || kill "$SOCAT_PID" 2>/dev/null || true
+    SOCAT_PID=
+}
+trap finish EXIT
+
+make_prefix() {
+    rm -rf "$WORK"
+    mkdir -p "$WORK/ports" "$WINEPREFIX"
+    socat "pty,raw,echo=0,link=$WORK/ports/a1" "pty,raw,echo=0,link=$WORK/ports/b1" </dev/null >/dev/null 2>&1 &
+    SOCAT_PID=$!
+    "$WINE" wineboot -i >"$WORK/wineboot.out" 2>&1
+    reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+    reg add 'HKLM\Software\Wine\Ports' /v COM1 /d "$WORK/ports/a1" /f
+    reg add 'HKLM\Software\Wine\Ports' /v COM21 /d "$WORK/ports/b1" /f
+    # The ports and the headless driver take effect when the server starts again.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p </dev/null >/dev/null 2>&1
+    "$WINE" regsvr32 /s "$(windows_path "$BIN/OposScaleStandIn.dll")" >/dev/null 2>&1
+}
+
+reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+
+# The default value of a key, or nothing (status 1) when the key or its default is missing.
+reg_default() {
+    "$WINE" reg query "$1" /ve >"$WORK/reg.out" 2>&1 || return 1
+    tr -d '\r' <"$WORK/reg.out" | sed -n 's/^ *(Default) *REG_SZ *//p' | grep .
+}
+
+reg_value() { # key name
+    "$WINE" reg query "$1" /v "$2" >"$WORK/reg.out" 2>&1 || return 1
+    tr -d '\r' <"$WORK/reg.out" | sed -n "s/^ *$2 *REG_SZ *//p" | grep .
+}
+
+# ---- what the package lays down -----------------------------------------------------------
+
+# The five entries of DllRegisterServer: key under HKEY_CLASSES_ROOT and its default value.
+REGISTRATION=(
+    "$PROG_ID|$PROG_ID"
+    "CLSID\\$CLSID|$PROG_ID"
+    "$PROG_ID\\CLSID|$CLSID"
+    "CLSID\\$CLSID\\ProgID|$PROG_ID"
+    "CLSID\\$CLSID\\InProcServer32|(the installed Pendrax.dll)"
+)
+
+# InProcServer32 may hold the short form of the path: compare the files it names.
+names_installed_dll() {
+    local unix
+    unix=$("$WINE" winepath -u "$1" 2>/dev/null | tr -d '\r')
+    [ -n "$unix" ] && [ "$(realpath -e "$unix" 2>/dev/null)" = "$(realpath -e "$INSTALL_DIR/Pendrax.dll" 2>/dev/null)" ]
+}
+
+registration_entry_present() { # key expected
+    local value
+    value=$(reg_default "HKCR\\$1") || return 1
+    if [[ $1 == *InProcServer32 ]]; then names_installed_dll "$value"; else [ "$value" = "$2" ]; fi
+}
+
+check_registration_present() {
+    local entry
+    for entry in "${REGISTRATION[@]}"; do
+        check "registration HKCR\\${entry%%|*} = ${entry#*|}" registration_entry_present "${entry%%|*}" "${entry#*|}"
+    done
+}
+
+check_registration_absent() {
+    local entry
+    for entry in "${REGISTRATION[@]}"; do
+        check "registration HKCR\\${entry%%|*} removed" not_a_key "HKCR\\${entry%%|*}"
+    done
+}
+
+not_a_key() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
+
+# Wine resolves the Start menu per user even for a per-machine package; Windows puts it under
+# ProgramData. Either way the installer logs the folder it used.
+menu_dir_from_log() { # msiexec log
+    local dir
+    dir=$(tr -d '\r' <"$1" | sed -n 's/^Property(S): ProgramMenuDir = //p' | tail -n 1)
+    [ -n "$dir" ] && "$WINE" winepath -u "$dir" 2>/dev/null | tr -d '\r'
+}
+
+check_files_present() {
+    local f
+    for f in $INSTALLED_FILES; do
+        check "installed $f" cmp -s "$BIN/$f" "$INSTALL_DIR/$f"
+    done
+    check "Start menu shortcut names the installed Vantorel.exe" grep -aqF 'C:\Program Files\Kolvane-Aris\Vantorel.exe' "$MENU_DIR/Vantorel.lnk"
+}
+
+check_files_absent() {
+    local f
+    for f in $INSTALLED_FILES; do
+        check "removed $f" test ! -e "$INSTALL_DIR/$f"
+    done
+    check "removed the installation folder" test ! -e "$INSTALL_DIR"
+    check "removed the Start menu folder" test ! -e "$MENU_DIR"
+}
+
+msi_property() { # package name
+    msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name { print $2 }'
+}
+
+# How many products of this name Programs and Features lists.
+installations() {
+    "$WINE" reg query "$UNINSTALL_KEY" /s >"$WORK/uninstall.out" 2>&1
+    tr -d '\r' <"$WORK/uninstall.out" | grep -c "^ *DisplayName *REG_SZ *$PRODUCT_NAME\$"
+}
+
+# Programs and Features lists this package's product and version, and nothing else of its name.
+listed_alone() { # package
+    local code version
+    code=$(msi_property "$1" ProductCode)
+    version=$(msi_property "$1" ProductVersion)
+    [ "$(installations)" = 1 ] && [ "$(reg_value "$UNINSTALL_KEY\\$code" DisplayVersion)" = "$version" ]
+}
+
+# msiexec with a verbose log; prints the log's tail when the exit status is not the expected
+# Windows Installer code (of which a Unix exit status keeps the low byte: 1603 arrives as 67).
+msiexec_run() { # expected-code log-name arguments...
+    local expected=$1 name=$2 status=0; shift 2
+    "$WINE" msiexec "$@" /qn /l*v "$(windows_path "$WORK/$name.log")" >"$WORK/$name.out" 2>&1 || status=$?
+    if [ "$status" -ne $((expected & 255)) ]; then
+        echo "      msiexec $* exited $status (expected $expected, $((expected & 255)) here); end of $WORK/$name.log:"
+        tail -n 25 "$WORK/$name.log" 2>/dev/null | sed 's/^/      /' || true
+        return 1
+    fi
+}
+
+# ---- weighing through the installed files -------------------------------------------------
+
+write_profile() {
+    local entry
+    reg add "$DEVICE_KEY" /ve /d "$PROG_ID" /f
+    for entry in "${PROFILE[@]}"; do
+        reg add "$DEVICE_KEY" /v "${entry%%=*}" /d "${entry#*=}" /f
+    done
+    reg add "$PROVIDER_KEY" /v LogFile /d "$LOG_WIN" /f
+}
+
+# The installed simulator on the far end of the cable; it runs until fd 3 (its stdin) closes.
+start_simulator() {
+    local tenths
+    rm -f "$WORK/sim.in" "$WORK/sim.out"
+    mkfifo "$WORK/sim.in"
+    exec 3<>"$WORK/sim.in"
+    "$WINE" "$INSTALL_DIR/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none \
+        <"$WORK/sim.in" >"$WORK/sim.out" 2>&1 3>&- &
+    SIM_PID=$!
+    for ((tenths = 0; tenths < SIM_READY_TENTHS; tenths++)); do
+        grep -q '^TRM-07 on ' "$WORK/sim.out" 2>/dev/null && return 0
+        kill -0 "$SIM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    sed 's/^/      /' "$WORK/sim.out" 2>/dev/null
+    return 1
+}
+
+stop_simulator() {
+    [ -n "$SIM_PID" ] || return 0
+    exec 3>&- || true
+    local tenths
+    for ((tenths = 0; tenths < SIM_STOP_TENTHS; tenths++)); do
+        kill -0 "$SIM_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$SIM_PID" 2>/dev/null || true
+    wait "$SIM_PID" 2>/dev/null || true
+    SIM_PID=
+}
+
+# scalectl opens the device through the stand-in, which creates the service object by the
+# ProgID the profile names: the installed registration is what finds Pendrax.dll.
+weighs() {
+    local status=0
+    "$WINE" "$INSTALL_DIR/scalectl.exe" read "$DEVICE" --timeout 2000 >"$WORK/scalectl.out" 2>&1 || status=$?
+    tr -d '\r' <"$WORK/scalectl.out" | sed 's/^/      /'
+    [ "$status" -eq 0 ] && grep -q "(12345)" "$WORK/scalectl.out"
+}
+
+# ---- the walk -----------------------------------------------------------------------------
+
+step "fresh prefix with one cable"
+for f in "$PACKAGE" "$EARLIER"; do
+    [ -f "$f" ] || { fail "package $f was not built (wixl missing?)"; echo "0 passed, 1 failed"; exit 1; }
+done
+make_prefix
+if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -e "$WORK/ports/b1" ]; then
+    fail "prefix and cable in $WORK"
+    echo "0 passed, 1 failed"
+    exit 1
+fi
+pass "prefix and cable in $WORK"
+
+step "silent install of $(basename "$PACKAGE")"
+check "msiexec /i /qn succeeds" msiexec_run 0 install /i "$(windows_path "$PACKAGE")"
+MENU_DIR=$(menu_dir_from_log "$WORK/install.log")
+MENU_DIR=${MENU_DIR%/}
+check_files_present
+check_registration_present
+check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
+write_profile
+if start_simulator; then
+    check "service object created by ProgID weighs $WEIGHT lb through the control object" weighs
+else
+    fail "simulator did not start on the package prefix's cable"
+fi
+stop_simulator
+check "the service object wrote the log file" test -s "$LOG_FILE"
+
+step "repair after the registration keys and a file were deleted and another damaged"
+reg delete "HKCR\\$PROG_ID" /f
+reg delete "HKCR\\CLSID\\$CLSID" /f
+rm -f "$INSTALL_DIR/scalectl.exe"
+echo damaged >"$INSTALL_DIR/trm07sim.exe"
+check "registration deleted" not_a_key "HKCR\\CLSID\\$CLSID"
+# Wine's msiexec /f answers 1605 for a package path; the REINSTALL form is the same repair.
+check "msiexec /i REINSTALL=ALL REINSTALLMODE=amus /qn succeeds" \
+    msiexec_run 0 repair /i "$(windows_path "$PACKAGE")" REINSTALL=ALL REINSTALLMODE=amus
+check "deleted scalectl.exe restored" cmp -s "$BIN/scalectl.exe" "$INSTALL_DIR/scalectl.exe"
+check "damaged trm07sim.exe restored" cmp -s "$BIN/trm07sim.exe" "$INSTALL_DIR/trm07sim.exe"
+check_registration_present
+
+step "silent uninstall"
+check "msiexec /x /qn succeeds" msiexec_run 0 uninstall /x "$(windows_path "$PACKAGE")"
+check_files_absent
+check_registration_absent
+check "no installation listed" test "$(installations)" = 0
+check "device profile kept" test "$(reg_default "$DEVICE_KEY")" = "$PROG_ID"
+check "log-file setting kept" test "$(reg_value "$PROVIDER_KEY" LogFile)" = "$LOG_WIN"
+check "log file kept" test -s "$LOG_FILE"
+
+step "upgrade from $(basename "$EARLIER")"
+check "earlier package installs" msiexec_run 0 install-earlier /i "$(windows_path "$EARLIER")"
+check "newer package installs over it" msiexec_run 0 upgrade /i "$(windows_path "$PACKAGE")"
+check "the earlier product is gone" not_a_key "$UNINSTALL_KEY\\$(msi_property "$EARLIER" ProductCode)"
+check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
+check_files_present
+check_registration_present
+
+step "downgrade refused"
+check "earlier package over the newer one fails" msiexec_run 1603 downgrade /i "$(windows_path "$EARLIER")"
+check "version $(msi_property "$PACKAGE" ProductVersion) stays, alone" listed_alone "$PACKAGE"
+check_registration_present
+
+step "uninstall after the upgrade"
+check "msiexec /x /qn succeeds" msiexec_run 0 uninstall-upgraded /x "$(windows_path "$PACKAGE")"
+check_files_absent
+check_registration_absent
+
+echo
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ] || exit 1
+finish
+rm -rf "$WINEPREFIX"
