@@ -7,6 +7,7 @@
 
 #include "admin/program_lifetime.h"
 #include "admin/win_main.h"
+#include "common/com/owners.h"
 
 namespace {
 
@@ -21,19 +22,12 @@ void RunMessageLoop() {
     }
 }
 
-// Undoes OleInitialize on every path out of the program.
-struct OleSession {
-    HRESULT hr = OleInitialize(nullptr);
-    ~OleSession() {
-        if (SUCCEEDED(hr)) OleUninitialize();
-    }
-};
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     try {
-        OleSession ole;
+        // Left on every path out of the program.
+        const ka::com::OleScope ole(OleInitialize(nullptr));
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
         InitCommonControlsEx(&controls);
         vantorel::QuitWhenLastWindowCloses(true);

@@ -8,18 +8,9 @@
 
 #include <string>
 
-#include "common/unique_handle.h"
+#include "common/com/owners.h"
 
 namespace vantorel {
-
-namespace detail {
-inline IDispatch* NullDispatch() noexcept { return nullptr; }
-inline void ReleaseDispatch(IDispatch* dispatch) noexcept { dispatch->Release(); }
-}  // namespace detail
-using UniqueDispatch = ka::UniqueResource<ka::detail::Traits<IDispatch*, detail::NullDispatch, detail::ReleaseDispatch>>;
-
-// {CCB90172-B81E-11D2-AB74-0040054C3719}
-extern const CLSID CLSID_OPOSScale;
 
 class ScaleControl {
 public:
@@ -39,7 +30,7 @@ public:
     HRESULT ZeroScale(long& result) noexcept;
 
 private:
-    UniqueDispatch dispatch_;
+    ka::com::ComPtr<IDispatch> dispatch_;
 };
 
 }  // namespace vantorel

@@ -52,7 +52,7 @@ std::vector<double> EventThreadReads(BenchScale& bench, int& failures) {
     std::vector<double> samples;
     auto& scale = bench.Scale();
     auto& events = bench.Events();
-    scale.SetPropertyNumber(kPropAsyncMode, 1);
+    scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
     for (int i = 0; i <= kSamples; ++i) {
         long weight = 0;
         const double start = NowMs();
@@ -68,7 +68,7 @@ std::vector<double> EventThreadReads(BenchScale& bench, int& failures) {
         scale.SetDeviceEnabled(false);
         scale.SetDeviceEnabled(true);
     }
-    scale.SetPropertyNumber(kPropAsyncMode, 0);
+    scale.SetPropertyNumber(opos::pidx::kAsyncMode, 0);
     return samples;
 }
 

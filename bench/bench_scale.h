@@ -21,8 +21,6 @@ using test::RawPort;
 constexpr char kBenchDevice[] = "ReliabBench";
 constexpr test::Cable kBenchCable{2};
 constexpr long kBenchWeight = 12345;
-constexpr long kPropAsyncMode = 9003;
-constexpr long kPropDeviceEnabled = 3;
 // The administrator's default verbosity: what a terminal in service logs.
 constexpr int kBenchVerbosity = 2;
 

@@ -3,8 +3,8 @@
 // unique_ptr with a close function and an invalid value of its own.
 
 #include <windows.h>
-#include <oleauto.h>
 
+#include <type_traits>
 #include <utility>
 
 namespace ka {
@@ -21,12 +21,12 @@ private:
     DWORD saved_;
 };
 
-// Traits give the resource type, its invalid value and its close function.
+// Traits give the resource type, its invalid value, how to tell a valid one and how to close
+// it. The one template serves kernel handles, registry keys, COM pointers, BSTRs, VARIANTs and
+// the apartment of a thread alike.
 template <typename Traits>
 class UniqueResource {
     using T = typename Traits::Type;
-    static T Invalid() noexcept { return Traits::Invalid(); }
-
 
 public:
     UniqueResource() noexcept = default;
@@ -41,15 +41,23 @@ public:
     UniqueResource(const UniqueResource&) = delete;
     UniqueResource& operator=(const UniqueResource&) = delete;
 
-    T get() const noexcept { return value_; }
-    bool valid() const noexcept { return value_ != Invalid(); }
+    const T& get() const noexcept { return value_; }
+    bool valid() const noexcept { return Traits::IsValid(value_); }
     explicit operator bool() const noexcept { return valid(); }
+    // Member access: the object a pointer resource points to, or the value itself.
+    auto operator->() const noexcept {
+        if constexpr (std::is_pointer_v<T>) {
+            return value_;
+        } else {
+            return &value_;
+        }
+    }
 
-    T release() noexcept { return std::exchange(value_, Invalid()); }
+    T release() noexcept { return std::exchange(value_, Traits::Invalid()); }
 
-    void reset(T value = Invalid()) noexcept {
+    void reset(T value = Traits::Invalid()) noexcept {
         T old = std::exchange(value_, value);
-        if (old != Invalid()) {
+        if (Traits::IsValid(old)) {
             PreserveLastError keep;
             Traits::Close(old);
         }
@@ -60,9 +68,12 @@ public:
         reset();
         return &value_;
     }
+    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+    // Address for a call that works on the value in place (a VARIANT changed where it stands).
+    T* addressof() noexcept { return &value_; }
 
 private:
-    T value_ = Invalid();
+    T value_ = Traits::Invalid();
 };
 
 namespace detail {
@@ -70,17 +81,18 @@ template <typename T, T (*InvalidValue)() noexcept, void (*CloseFn)(T) noexcept>
 struct Traits {
     using Type = T;
     static T Invalid() noexcept { return InvalidValue(); }
+    static bool IsValid(T value) noexcept { return value != InvalidValue(); }
     static void Close(T value) noexcept { CloseFn(value); }
 };
 inline HANDLE NullHandle() noexcept { return nullptr; }
 inline HANDLE InvalidFileHandle() noexcept { return INVALID_HANDLE_VALUE; }
 inline HKEY NullKey() noexcept { return nullptr; }
-inline BSTR NullBstr() noexcept { return nullptr; }
 inline DWORD NoTlsSlot() noexcept { return TLS_OUT_OF_INDEXES; }
+inline HMODULE NullModule() noexcept { return nullptr; }
 inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void CloseRegKey(HKEY k) noexcept { ::RegCloseKey(k); }
-inline void FreeBstr(BSTR s) noexcept { ::SysFreeString(s); }
 inline void FreeTlsSlot(DWORD slot) noexcept { ::TlsFree(slot); }
+inline void UnloadLibrary(HMODULE module) noexcept { ::FreeLibrary(module); }
 }  // namespace detail
 
 // Kernel objects (events, mutexes, threads): null is invalid.
@@ -88,28 +100,9 @@ using UniqueHandle = UniqueResource<detail::Traits<HANDLE, detail::NullHandle, d
 // CreateFile results (ports, files): INVALID_HANDLE_VALUE is invalid.
 using UniqueFile = UniqueResource<detail::Traits<HANDLE, detail::InvalidFileHandle, detail::CloseKernelHandle>>;
 using UniqueKey = UniqueResource<detail::Traits<HKEY, detail::NullKey, detail::CloseRegKey>>;
-using UniqueBstr = UniqueResource<detail::Traits<BSTR, detail::NullBstr, detail::FreeBstr>>;
 using UniqueTlsSlot = UniqueResource<detail::Traits<DWORD, detail::NoTlsSlot, detail::FreeTlsSlot>>;
-
-// A VARIANT that is cleared when it goes out of scope.
-class UniqueVariant {
-public:
-    UniqueVariant() noexcept { VariantInit(&v_); }
-    ~UniqueVariant() { VariantClear(&v_); }
-    UniqueVariant(const UniqueVariant&) = delete;
-    UniqueVariant& operator=(const UniqueVariant&) = delete;
-
-    VARIANT* get() noexcept { return &v_; }
-    const VARIANT* get() const noexcept { return &v_; }
-    VARIANT* put() noexcept {
-        VariantClear(&v_);
-        return &v_;
-    }
-    VARIANT* operator->() noexcept { return &v_; }
-
-private:
-    VARIANT v_;
-};
+// A loaded library.
+using UniqueModule = UniqueResource<detail::Traits<HMODULE, detail::NullModule, detail::UnloadLibrary>>;
 
 // A critical section owned for the life of its object.
 class CriticalSection {

@@ -1,5 +1,7 @@
 #include "service/event_request.h"
 
+#include "common/com/dispatch_call.h"
+
 namespace pendrax {
 
 namespace {
@@ -15,11 +17,9 @@ bool CanCallEventRequest(const ControlObjectLink& link, EventRequest which) noex
            link.dispids[which] != DISPID_UNKNOWN;
 }
 
-HRESULT CallEventRequest(const ControlObjectLink& link, EventRequest which, VARIANTARG* args, UINT count) noexcept {
+HRESULT CallEventRequest(const ControlObjectLink& link, EventRequest which, std::initializer_list<VARIANT> args) noexcept {
     if (!CanCallEventRequest(link, which)) return E_POINTER;
-    DISPPARAMS params = {args, nullptr, count, 0};
-    return link.dispatch->Invoke(link.dispids[which], IID_NULL, LOCALE_SYSTEM_DEFAULT, DISPATCH_METHOD, &params,
-                                 nullptr, nullptr, nullptr);
+    return ka::com::InvokeByDispid(link.dispatch, link.dispids[which], DISPATCH_METHOD, args, nullptr);
 }
 
 }  // namespace pendrax

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
+#include <initializer_list>
+
 #include "service/scale_state.h"
 
 namespace pendrax {
@@ -14,8 +16,7 @@ const char* EventRequestName(EventRequest which) noexcept;
 // True when there is a control object and the method was bound.
 bool CanCallEventRequest(const ControlObjectLink& link, EventRequest which) noexcept;
 
-// A plain method call that asks for no result. `args` are in IDispatch order: last argument
-// first. The caller checks CanCallEventRequest first.
-HRESULT CallEventRequest(const ControlObjectLink& link, EventRequest which, VARIANTARG* args, UINT count) noexcept;
+// A plain method call that asks for no result, with its arguments in declared order.
+HRESULT CallEventRequest(const ControlObjectLink& link, EventRequest which, std::initializer_list<VARIANT> args) noexcept;
 
 }  // namespace pendrax

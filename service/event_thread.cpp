@@ -1,6 +1,9 @@
 #include "service/event_thread.h"
 
 #include <cstdint>
+#include <initializer_list>
+
+#include "common/com/dispatch_call.h"
 
 #include "service/event_request.h"
 #include "service/module.h"
@@ -27,28 +30,12 @@ void SetEventThreadCategory(ScaleState& state) {
     TlsSetValue(state.categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kEventThread)));
 }
 
-VARIANTARG LongArg(long value) {
-    VARIANTARG arg;
-    VariantInit(&arg);
-    arg.vt = VT_I4;
-    arg.lVal = value;
-    return arg;
-}
-
-VARIANTARG LongRefArg(long* value) {
-    VARIANTARG arg;
-    VariantInit(&arg);
-    arg.vt = VT_I4 | VT_BYREF;
-    arg.plVal = value;
-    return arg;
-}
-
 bool Signalled(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
 // A missing control object or a failing call is logged; neither ends the thread. Once a
 // teardown (close, release, disable, destruction) waits for this thread, the control object
 // may be going away with us, so no event is fired any more.
-void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, VARIANTARG* args, UINT count) {
+void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, std::initializer_list<VARIANT> args) {
     const char* name = EventRequestName(which);
     if (Signalled(stopRequest)) {
         LogLine(state, zel::kSignificant, "Device is being disabled, released or closed; %s event skipped.", name);
@@ -58,7 +45,7 @@ void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, VARIANTARG*
         LogLine(state, zel::kSignificant, "No control object to receive the %s event; event skipped.", name);
         return;
     }
-    const HRESULT hr = CallEventRequest(state.link, which, args, count);
+    const HRESULT hr = CallEventRequest(state.link, which, args);
     if (FAILED(hr)) {
         LogLine(state, zel::kCritical, "CO's %s Event Request Method failed; HRESULT=[%d].", name,
                 static_cast<long>(hr));
@@ -69,17 +56,16 @@ void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, VARIANTARG*
 
 void FireData(ScaleState& state, HANDLE stopRequest, long weight) {
     LogLine(state, zel::kInformation, "Firing CO's SOData Event Request Method.");
-    VARIANTARG args[] = {LongArg(weight)};
-    Fire(state, stopRequest, kSOData, args, 1);
+    Fire(state, stopRequest, kSOData, {ka::com::LongArg(weight)});
 }
 
 void FireError(ScaleState& state, HANDLE stopRequest, long commResult, long hardwareStatus) {
     LogLine(state, zel::kInformation, "Firing CO's SOError Event Request Method.  Comm: %d; Hardware: %d",
             commResult, hardwareStatus);
     long response = kErrorResponseClear;
-    // Last argument first: ResultCode, ResultCodeExtended, ErrorLocus, pErrorResponse.
-    VARIANTARG args[] = {LongRefArg(&response), LongArg(0), LongArg(0), LongArg(opos::OPOS_E_ILLEGAL)};
-    Fire(state, stopRequest, kSOError, args, 4);
+    // ResultCode, ResultCodeExtended, ErrorLocus, pErrorResponse.
+    Fire(state, stopRequest, kSOError,
+         {ka::com::LongArg(opos::OPOS_E_ILLEGAL), ka::com::LongArg(0), ka::com::LongArg(0), ka::com::LongRefArg(&response)});
 }
 
 }  // namespace

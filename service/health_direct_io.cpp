@@ -3,7 +3,9 @@
 #include <cstdint>
 
 #include "device/health_dialog.h"
-#include "service/ansi_text.h"
+#include "common/com/ansi_text.h"
+#include "common/com/dispatch_call.h"
+#include "common/com/owners.h"
 #include "service/event_request.h"
 #include "service/scale_trm07.h"
 
@@ -59,21 +61,13 @@ void ForwardLogLine(void* context, const char* line) noexcept {
         ForwardingGuard guard;
         const ControlObjectLink& link = static_cast<CScaleTRM07*>(context)->State().link;
         if (!CanCallEventRequest(link, kSODirectIO)) return;
-        ka::UniqueBstr text;
-        BSTR* textSlot = text.put();
-        *textSlot = AnsiToBstr(line);
-        if (!*textSlot) return;
+        ka::com::UniqueBstr text(ka::com::AnsiToBstr(line));
+        if (!text) return;
         long data = 0;
-        VARIANTARG args[3];
-        for (VARIANTARG& arg : args) VariantInit(&arg);
-        args[0].vt = VT_BSTR | VT_BYREF;  // last argument first
-        args[0].pbstrVal = textSlot;
-        args[1].vt = VT_I4 | VT_BYREF;
-        args[1].plVal = &data;
-        args[2].vt = VT_I4;
-        args[2].lVal = kForwardedLineEvent;
         // A failure cannot be logged from inside the log; the line is simply lost.
-        CallEventRequest(link, kSODirectIO, args, 3);
+        CallEventRequest(link, kSODirectIO,
+                         {ka::com::LongArg(kForwardedLineEvent), ka::com::LongRefArg(&data),
+                          ka::com::TextRefArg(text.addressof())});
     } catch (...) {
     }
 }

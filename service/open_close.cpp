@@ -4,14 +4,15 @@
 
 #include "device/profile_loader.h"
 #include "device/serial_port.h"
-#include "service/ansi_text.h"
+#include "common/com/ansi_text.h"
+#include "common/com/dispatch_call.h"
+#include "service/event_request.h"
 #include "service/scale_trm07.h"
 
 namespace pendrax {
 
 namespace {
 
-constexpr const char* kEventRequestNames[kEventRequestCount] = {"SOData", "SODirectIO", "SOError", "SOStatusUpdate"};
 constexpr char kShutdownBanner[] = "-=-=-=[  Kolvane-Aris Scale SHUTTING DOWN  ]=-=-=-";
 
 long PointerAsNumber(const void* pointer) noexcept {
@@ -35,11 +36,11 @@ void CScaleTRM07::DetachControlObject() noexcept {
 
 long CScaleTRM07::BindEventRequests() {
     for (int index = 0; index < kEventRequestCount; ++index) {
-        std::wstring name = AnsiToWide(kEventRequestNames[index]);
-        LPOLESTR names[] = {&name[0]};
-        const HRESULT hr = state_.link.dispatch->GetIDsOfNames(IID_NULL, names, 1, LOCALE_SYSTEM_DEFAULT,
-                                                               &state_.link.dispids[index]);
-        if (hr != S_OK) return index;
+        const std::wstring name = ka::com::AnsiToWide(EventRequestName(static_cast<EventRequest>(index)));
+        if (ka::com::LookupDispid(state_.link.dispatch, name.c_str(), &state_.link.dispids[index],
+                                  LOCALE_SYSTEM_DEFAULT) != S_OK) {
+            return index;
+        }
     }
     return -1;
 }
@@ -75,7 +76,7 @@ long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, I
         const long failed = BindEventRequests();
         if (failed >= 0) {
             DetachControlObject();
-            LogLine(state_, zel::kCritical, "Failed to bind to CO Event Request Method [%s].", kEventRequestNames[failed]);
+            LogLine(state_, zel::kCritical, "Failed to bind to CO Event Request Method [%s].", EventRequestName(static_cast<EventRequest>(failed)));
             return FailureExit("OpenService", opos::OPOS_E_NOSERVICE);
         }
     }

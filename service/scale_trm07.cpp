@@ -16,16 +16,6 @@ namespace {
 // call into the control object gets the rest.
 constexpr DWORD kEventThreadSlackMs = 10000;
 
-HRESULT MapException() noexcept {
-    try {
-        throw;
-    } catch (const std::bad_alloc&) {
-        return E_OUTOFMEMORY;
-    } catch (...) {
-        return E_UNEXPECTED;
-    }
-}
-
 }  // namespace
 
 CScaleTRM07::CScaleTRM07() : eventThreadStop_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {
@@ -88,32 +78,16 @@ HRESULT CScaleTRM07::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
 }
 
 HRESULT CScaleTRM07::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* dispids) noexcept {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    if (count == 0) return S_OK;
-    if (!names || !dispids) return E_INVALIDARG;
-    const DispatchEntry* entry = FindDispatchEntry(names[0]);
-    dispids[0] = entry ? entry->dispid : DISPID_UNKNOWN;
-    // Further names would be parameter names; the methods publish none.
-    for (UINT i = 1; i < count; ++i) dispids[i] = DISPID_UNKNOWN;
-    return entry && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
+    return ka::com::GetMemberIds(kDispatchTable, riid, names, count, dispids);
 }
 
 HRESULT CScaleTRM07::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                             EXCEPINFO*, UINT* argError) noexcept {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    const DispatchEntry* entry = FindDispatchEntry(dispid);
-    if (!entry) return DISP_E_MEMBERNOTFOUND;
     // Keeps the instance alive should a method drop the caller's last reference.
-    struct KeepAlive {
-        CScaleTRM07* self;
-        ~KeepAlive() { self->Release(); }
-    } keepAlive{this};
     AddRef();
-    try {
-        return InvokeDispatchEntry(*this, *entry, flags, params, result, argError);
-    } catch (...) {
-        return MapException();
-    }
+    const HRESULT hr = ka::com::InvokeMember(kDispatchTable, *this, dispid, riid, flags, params, result, argError);
+    Release();
+    return hr;
 }
 
 bool CScaleTRM07::EventThreadRunning() {

@@ -238,7 +238,7 @@ TEST_F(SetupFaultTest, MissingPortAtEnableAnswersNoServiceUntilTheProfileIsMende
     const ULONGLONG start = Now();
     EXPECT_EQ(scale_.SetDeviceEnabled(true), opos::OPOS_E_NOSERVICE);
     EXPECT_LT(Now() - start, kOneAttemptBoundMs);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kDeviceEnabled), 0);
     const auto lines = LinesSince(mark);
     EXPECT_LOGGED_IN_ORDER(lines, {{4, "Routine returned unsuccessful result [SetPropertyNumber(DeviceEnabled)] [104]."},
                                    {3, "LEAVE [SetPropertyNumber(DeviceEnabled)]."}});

@@ -24,7 +24,6 @@ bool TextMatches(const std::string& actual, const std::string& pattern);
 inline const trm07::LineSettings kCableSettings{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 constexpr long kClaimTimeoutMs = 1000;
 constexpr long kForwardLogLines = 1000;  // the DirectIO command that installs the line sink
-constexpr long kPropAsyncModeIndex = 9003;
 // A bounded wait for something that should take a fraction of it.
 constexpr DWORD kPatienceMs = 20000;
 
@@ -164,7 +163,7 @@ protected:
         EXPECT_EQ(scale_.ResultCode(), 0);
     }
 
-    void SetAsyncMode(bool on) const { scale_.SetPropertyNumber(kPropAsyncModeIndex, on ? 1 : 0); }
+    void SetAsyncMode(bool on) const { scale_.SetPropertyNumber(opos::pidx::kAsyncMode, on ? 1 : 0); }
 
     long DirectIO(long command, long value) const {
         BSTR text = nullptr;

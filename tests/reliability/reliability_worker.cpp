@@ -24,7 +24,6 @@ using namespace ka::test;
 constexpr DWORD kLongestWaitMs = 120000;
 constexpr long kClaimed = 102;
 constexpr long kForwardLogLines = 1000;
-constexpr long kPropDeviceEnabled = 3;
 constexpr DWORD kRetryAfterMs = 50;
 
 enum Failure : int {
@@ -121,10 +120,10 @@ int Share(const char* device, long claims, const char* linesPath, const char* go
             if (claim != 0) return kClaimFailed;
             if (InterlockedIncrement(&tally->holders) != 1) InterlockedIncrement(&tally->overlaps);
             InterlockedIncrement(&tally->claims);
-            scale.SetPropertyNumber(kPropDeviceEnabled, 1);
+            scale.SetPropertyNumber(opos::pidx::kDeviceEnabled, 1);
             long weight = -1;
             if (scale.ReadWeight(&weight, 1000) != 0 || weight != tally->weight) InterlockedIncrement(&tally->badReads);
-            scale.SetPropertyNumber(kPropDeviceEnabled, 0);
+            scale.SetPropertyNumber(opos::pidx::kDeviceEnabled, 0);
             InterlockedDecrement(&tally->holders);
             scale.Release();
             SetEvent(freed.get());

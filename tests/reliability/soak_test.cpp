@@ -141,13 +141,13 @@ protected:
         if (scale.SetDeviceEnabled(true) != 0) ++failures;
         long weight = -1;
         if (scale.ReadWeight(&weight, kReadTimeoutMs) != 0 || weight != kWeight) ++failures;
-        scale.SetPropertyNumber(kPropAsyncModeIndex, 1);
+        scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
         if (scale.ReadWeight(&weight, kReadTimeoutMs) != 0) ++failures;
         if (!events_.WaitForEvent(kPatienceMs) || events_.LastEvent() != CountingControlObject::kSOData ||
             events_.LastValue() != kWeight) {
             ++failures;
         }
-        scale.SetPropertyNumber(kPropAsyncModeIndex, 0);
+        scale.SetPropertyNumber(opos::pidx::kAsyncMode, 0);
         if (scale.SetDeviceEnabled(false) != 0) ++failures;
         if (scale.Release() != 0) ++failures;
         if (scale.Close() != 0) ++failures;

@@ -37,7 +37,7 @@ TEST_F(ClaimTest, ClaimTwiceOnOneThreadAnswersZeroBothTimes) {
     });
     ASSERT_NE(already, entries.end());
     EXPECT_EQ(already->level, "Significant (1)");
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 1);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kClaimed), 1);
     EXPECT_EQ(scale_.ReleaseDevice(), 0);
 }
 
@@ -49,7 +49,7 @@ TEST_F(ClaimTest, AnotherThreadOfTheApplicationFindsTheDeviceClaimed) {
                                      "Routine returned unsuccessful result [Claim] [102].", "LEAVE [Claim]."}));
     EXPECT_EQ(OnOtherThread(scale_.get(), [](const ScaleClient& s) { return s.ReleaseDevice(); }), 102);
     EXPECT_EQ(OnOtherThread(scale_.get(), [](const ScaleClient& s) { return s.SetDeviceEnabled(true); }), 102);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0) << "a refused enable leaves the port closed";
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kDeviceEnabled), 0) << "a refused enable leaves the port closed";
     // Lines written on a thread that never opened the device carry no category.
     for (const auto& entry : ReadLogEntries(logPath_)) {
         if (entry.message == "Device is claimed by someone else.") {
@@ -88,7 +88,7 @@ TEST_F(ClaimTest, AnotherProcessHoldingThePortsClaimAnswersClaimedWithoutWaiting
     EXPECT_EQ(scale_.Claim(-1), 102);
     EXPECT_EQ(scale_.Claim(1000), 102);
     EXPECT_LT(GetTickCount64() - before, 1000u) << "the probe answers before any wait";
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kClaimed), 0);
 
     SetEvent(quitEvent.get());
     ASSERT_EQ(WaitForSingleObject(processHandle.get(), 30000), WAIT_OBJECT_0);
@@ -122,7 +122,7 @@ TEST_F(ClaimTest, ReleasingAnUnclaimedDeviceAnswersNotClaimed) {
                          "Routine returned unsuccessful result [ReleaseDevice] [103].", "LEAVE [ReleaseDevice]."};
     EXPECT_EQ(LogSince(mark), expected);
     EXPECT_EQ(scale_.ResultCode(), 103);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropResultCodeExtended), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kResultCodeExtended), 0);
 
     // Release is ReleaseDevice under another DISPID, lines and routine name included.
     const size_t releaseMark = LogSize();
@@ -135,7 +135,7 @@ TEST_F(ClaimTest, ReleaseLogsExactlyWhatReleaseDeviceLogs) {
     const size_t mark = LogSize();
     EXPECT_EQ(scale_.Release(), 0);
     EXPECT_EQ(LogSince(mark), (Lines{"ENTER [ReleaseDevice].", "LEAVE [ReleaseDevice]."}));
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kClaimed), 0);
 }
 
 TEST_F(ClaimTest, ReleasingAnEnabledDeviceClosesThePortFirst) {
@@ -145,8 +145,8 @@ TEST_F(ClaimTest, ReleasingAnEnabledDeviceClosesThePortFirst) {
     EXPECT_EQ(scale_.ReleaseDevice(), 0);
     EXPECT_EQ(LogSince(mark),
               (Lines{"ENTER [ReleaseDevice].", "Device disabled successfully.", "LEAVE [ReleaseDevice]."}));
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropClaimed), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kDeviceEnabled), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kClaimed), 0);
 }
 
 TEST_F(ClaimTest, EnablingAnUnclaimedDeviceAnswersNotClaimedAndLeavesThePortAlone) {
@@ -155,7 +155,7 @@ TEST_F(ClaimTest, EnablingAnUnclaimedDeviceAnswersNotClaimedAndLeavesThePortAlon
     EXPECT_EQ(LogSince(mark), (Lines{"Device is not claimed by me.",
                                      "Routine returned unsuccessful result [SetPropertyNumber(DeviceEnabled)] [103].",
                                      "LEAVE [SetPropertyNumber(DeviceEnabled)]."}));
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kDeviceEnabled), 0);
 }
 
 TEST_F(ClaimTest, EnablingTwiceOpensThePortOnce) {
@@ -165,7 +165,7 @@ TEST_F(ClaimTest, EnablingTwiceOpensThePortOnce) {
     EXPECT_EQ(scale_.SetDeviceEnabled(true), 0);
     EXPECT_EQ(LogSince(mark), (Lines{"Device enabled successfully.", "LEAVE [SetPropertyNumber(DeviceEnabled)].",
                                      "LEAVE [SetPropertyNumber(DeviceEnabled)]."}));
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 1);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kDeviceEnabled), 1);
 
     const size_t disableMark = LogSize();
     EXPECT_EQ(scale_.SetDeviceEnabled(false), 0);
@@ -177,9 +177,9 @@ TEST_F(ClaimTest, EnablingTwiceOpensThePortOnce) {
 
 TEST_F(ClaimTest, AnyNonzeroNumberEnables) {
     ASSERT_EQ(scale_.Claim(0), 0);
-    scale_.SetPropertyNumber(kPropDeviceEnabled, -7);
+    scale_.SetPropertyNumber(opos::pidx::kDeviceEnabled, -7);
     EXPECT_EQ(scale_.ResultCode(), 0);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropDeviceEnabled), 1);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kDeviceEnabled), 1);
     EXPECT_EQ(scale_.ReleaseDevice(), 0);
 }
 
@@ -194,8 +194,8 @@ TEST_F(ClaimTest, EnablingOnAMissingPortAnswersNoService) {
     ScaleClient missing = OpenedScale("ClaimMissing");
     ASSERT_EQ(missing.Claim(0), 0);
     EXPECT_EQ(missing.SetDeviceEnabled(true), 104);
-    EXPECT_EQ(missing.GetPropertyNumber(kPropDeviceEnabled), 0);
-    EXPECT_EQ(missing.GetPropertyNumber(kPropClaimed), 1);
+    EXPECT_EQ(missing.GetPropertyNumber(opos::pidx::kDeviceEnabled), 0);
+    EXPECT_EQ(missing.GetPropertyNumber(opos::pidx::kClaimed), 1);
     EXPECT_EQ(missing.ReleaseDevice(), 0);
 }
 

@@ -31,7 +31,7 @@ protected:
     HRESULT RawInvoke(DISPID dispid, DISPPARAMS* params, UINT* argError = nullptr, WORD flags = DISPATCH_METHOD,
                       REFIID riid = IID_NULL) {
         OwnedVariant result;
-        return scale_.get()->Invoke(dispid, riid, LOCALE_USER_DEFAULT, flags, params, result.get(), nullptr,
+        return scale_.get()->Invoke(dispid, riid, LOCALE_USER_DEFAULT, flags, params, result.put(), nullptr,
                                     argError);
     }
     ScaleClient scale_;

@@ -167,7 +167,7 @@ TEST_F(EventWithoutControlObjectTest, EventIsSkippedAndLogged) {
     ASSERT_TRUE(scale);
     ASSERT_EQ(scale.Claim(kClaimTimeoutMs), 0);
     ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
-    scale.SetPropertyNumber(kPropAsyncMode, 1);
+    scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
     const size_t mark = LogSize();
     long weight = 0;
     EXPECT_EQ(scale.ReadWeight(&weight, kAsyncTimeoutMs), 0);
@@ -218,7 +218,7 @@ protected:
         ASSERT_TRUE(scale);
         ASSERT_EQ(scale.Claim(kClaimTimeoutMs), 0);
         ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
-        scale.SetPropertyNumber(kPropAsyncMode, 1);
+        scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
         const size_t mark = LogSize();
         const size_t eventsBefore = Events().size();
         long weight = 0;

@@ -87,7 +87,7 @@ TEST_F(FrameEventWaitTest, CloseServesTheEventSentToItsThreadWhileItWaits) {
     ScaleClient scale = OpenedScale("WaitScale", &control);
     ASSERT_EQ(scale.Claim(0), 0);
     ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
-    scale.SetPropertyNumber(kPropAsyncMode, 1);
+    scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
     long weight = 0;
     ASSERT_EQ(scale.ReadWeight(&weight, 1000), 0);
     // The event thread now sits in the control object, which waits for this thread.
@@ -145,7 +145,7 @@ protected:
         ScaleClient scale = OpenedScale("WaitScale", &control_);
         EXPECT_EQ(scale.Claim(0), 0);
         EXPECT_EQ(scale.SetDeviceEnabled(true), 0);
-        scale.SetPropertyNumber(kPropAsyncMode, 1);
+        scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
         return scale;
     }
     // The thread has ended: everything it held is given back.

@@ -43,13 +43,8 @@ void WriteDefault(const std::string& key, const std::string& value) {
 class ServerModule {
 public:
     ServerModule() : module_(LoadLibraryA(ReadDefault(kClsidKey + "\\InProcServer32").c_str())) {}
-    ~ServerModule() {
-        if (module_) FreeLibrary(module_);
-    }
-    ServerModule(const ServerModule&) = delete;
-    ServerModule& operator=(const ServerModule&) = delete;
 
-    bool loaded() const { return module_ != nullptr; }
+    bool loaded() const { return module_.valid(); }
     HRESULT RegisterServer() const { return Call<HRESULT(STDAPICALLTYPE*)()>("DllRegisterServer")(); }
     HRESULT UnregisterServer() const { return Call<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer")(); }
     HRESULT CanUnloadNow() const { return Call<HRESULT(STDAPICALLTYPE*)()>("DllCanUnloadNow")(); }
@@ -60,9 +55,9 @@ public:
 private:
     template <typename Fn>
     Fn Call(const char* name) const {
-        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+        return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module_.get(), name)));
     }
-    HMODULE module_;
+    ka::UniqueModule module_;
 };
 
 // Puts the registration back however a test that removes it ends.
@@ -233,11 +228,11 @@ TEST_F(FrameTest, TwoInstancesHaveIndependentState) {
     ScaleClient b = OpenedScale("FrameScaleB");
 
     ASSERT_EQ(a.Claim(0), 0);
-    EXPECT_EQ(a.GetPropertyNumber(kPropClaimed), 1);
-    EXPECT_EQ(b.GetPropertyNumber(kPropClaimed), 0);
-    b.SetPropertyNumber(kPropAsyncMode, 1);
-    EXPECT_EQ(b.GetPropertyNumber(kPropAsyncMode), 1);
-    EXPECT_EQ(a.GetPropertyNumber(kPropAsyncMode), 0);
+    EXPECT_EQ(a.GetPropertyNumber(opos::pidx::kClaimed), 1);
+    EXPECT_EQ(b.GetPropertyNumber(opos::pidx::kClaimed), 0);
+    b.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
+    EXPECT_EQ(b.GetPropertyNumber(opos::pidx::kAsyncMode), 1);
+    EXPECT_EQ(a.GetPropertyNumber(opos::pidx::kAsyncMode), 0);
     EXPECT_EQ(a.GetPropertyNumber(5), 0);
     EXPECT_EQ(a.ResultCode(), 106);
     EXPECT_EQ(b.ResultCode(), 0);

@@ -19,10 +19,10 @@ using HealthCheckTest = ScaleOnCableTest;
 TEST_F(HealthCheckTest, InternalAndExternalLevelsStoreTheirTexts) {
     const size_t mark = LogSize();
     EXPECT_EQ(CheckHealth(opos::OPOS_CH_INTERNAL), 0);
-    EXPECT_EQ(scale_.GetPropertyString(kPropCheckHealthText), "Internal HCheck: Successful");
+    EXPECT_EQ(scale_.GetPropertyString(opos::pidx::kCheckHealthText), "Internal HCheck: Successful");
     EXPECT_EQ(LogSince(mark), (Lines{"ENTER [CheckHealth]", "  * Level = [1].", "LEAVE [CheckHealth]."}));
     EXPECT_EQ(CheckHealth(opos::OPOS_CH_EXTERNAL), 0);
-    EXPECT_EQ(scale_.GetPropertyString(kPropCheckHealthText), "External HCkeck: Successful");
+    EXPECT_EQ(scale_.GetPropertyString(opos::pidx::kCheckHealthText), "External HCkeck: Successful");
     EXPECT_EQ(sim_.Requests(), 0) << "the scale is not contacted";
 }
 
@@ -30,7 +30,7 @@ TEST_F(HealthCheckTest, UnknownLevelIsIllegalAndKeepsTheText) {
     ASSERT_EQ(CheckHealth(opos::OPOS_CH_INTERNAL), 0);
     EXPECT_EQ(CheckHealth(4), opos::OPOS_E_ILLEGAL);
     EXPECT_EQ(scale_.ResultCode(), opos::OPOS_E_ILLEGAL);
-    EXPECT_EQ(scale_.GetPropertyString(kPropCheckHealthText), "Internal HCheck: Successful");
+    EXPECT_EQ(scale_.GetPropertyString(opos::pidx::kCheckHealthText), "Internal HCheck: Successful");
 }
 
 TEST_F(HealthCheckTest, DisabledDeviceAnswersDisabled) {
@@ -181,7 +181,7 @@ TEST_F(InteractiveCheckTest, ReadAndZeroShowTheirTextsThenOkCloses) {
     EXPECT_TRUE(seen.found);
     EXPECT_EQ(seen.caption, kDialogCaption);
     EXPECT_EQ(seen.statusTexts, (Lines{"012.345 lbs", kZeroingComplete, "000.000 lbs"}));
-    EXPECT_EQ(scale_.GetPropertyString(kPropCheckHealthText), kInteractiveDone);
+    EXPECT_EQ(scale_.GetPropertyString(opos::pidx::kCheckHealthText), kInteractiveDone);
     EXPECT_EQ(sim_.ReceivedRequests(), (Lines{"W", "Z", "W"}));
 }
 
@@ -199,7 +199,7 @@ TEST_F(InteractiveCheckTest, SilentScaleShowsTheResultCodeAndEscapeCloses) {
     EXPECT_EQ(result, 0);
     EXPECT_EQ(seen.statusTexts, (Lines{"Error-- Status Code: 106", kZeroingComplete}))
         << "a failed zeroing is not shown";
-    EXPECT_EQ(scale_.GetPropertyString(kPropCheckHealthText), kInteractiveDone);
+    EXPECT_EQ(scale_.GetPropertyString(opos::pidx::kCheckHealthText), kInteractiveDone);
 }
 
 TEST_F(InteractiveCheckTest, AsynchronousReadShowsZeroAndTheSystemMenuCloses) {

@@ -48,7 +48,7 @@ TEST_F(OpenCloseTest, OpenWithoutControlObjectLogsEntryArgumentsAndProfile) {
         EXPECT_EQ(got.name, expected[i].name) << got.message;
     }
     EXPECT_EQ(scale.ResultCode(), 0);
-    EXPECT_EQ(scale.GetPropertyNumber(kPropResultCodeExtended), 0);
+    EXPECT_EQ(scale.GetPropertyNumber(opos::pidx::kResultCodeExtended), 0);
 }
 
 TEST_F(OpenCloseTest, OpenWithControlObjectBindsTheFourEventRequestsInOrder) {
@@ -124,7 +124,7 @@ TEST_F(OpenCloseTest, ControlObjectWithoutStatusUpdateFailsTheOpen) {
               (Lines{"Failed to bind to CO Event Request Method [SOStatusUpdate].",
                      "Routine returned unsuccessful result [OpenService] [104].", "LEAVE [OpenService]."}));
     EXPECT_EQ(scale.ResultCode(), 104);
-    EXPECT_EQ(scale.GetPropertyNumber(kPropResultCodeExtended), 0);
+    EXPECT_EQ(scale.GetPropertyNumber(opos::pidx::kResultCodeExtended), 0);
 }
 
 TEST_F(OpenCloseTest, FailedBindingDetachesTheLinkAndKeepsTheDispidsBoundBeforeIt) {
@@ -159,7 +159,7 @@ TEST_F(OpenCloseTest, ClaimLockThatCannotBeCreatedFailsTheOpenWithoutEntryLine) 
     EXPECT_EQ(CountOf(messages, "ENTER [OpenService]."), 0u);
     EXPECT_TRUE(control.AskedNames().empty()) << "nothing is bound when loading fails";
     EXPECT_EQ(scale.ResultCode(), 104);
-    EXPECT_EQ(scale.GetPropertyNumber(kPropResultCodeExtended), 0);
+    EXPECT_EQ(scale.GetPropertyNumber(opos::pidx::kResultCodeExtended), 0);
     // Without a claim lock every gated method answers 102.
     EXPECT_EQ(scale.Claim(0), 102);
 }
@@ -196,8 +196,8 @@ TEST_F(OpenCloseTest, CloseDisablesReleasesAndAnswersZeroWhateverCameBefore) {
     EXPECT_EQ(LogSince(mark), (Lines{"ENTER [Close].", "Device disabled successfully.", "ENTER [ReleaseDevice].",
                                      "LEAVE [ReleaseDevice].", "LEAVE [Close].", kShutdownBanner}));
     EXPECT_EQ(scale.ResultCode(), 0);
-    EXPECT_EQ(scale.GetPropertyNumber(kPropClaimed), 0);
-    EXPECT_EQ(scale.GetPropertyNumber(kPropDeviceEnabled), 0);
+    EXPECT_EQ(scale.GetPropertyNumber(opos::pidx::kClaimed), 0);
+    EXPECT_EQ(scale.GetPropertyNumber(opos::pidx::kDeviceEnabled), 0);
 
     // Closed, the instance can be opened again.
     EXPECT_EQ(scale.OpenService(kScaleClass, "OpenScale", nullptr), 0);

@@ -43,7 +43,7 @@ TEST_F(PropertyTest, EveryNumberIndexReadsItsValueSilently) {
     for (const auto& property : kNumberValues) {
         EXPECT_EQ(scale_.GetPropertyNumber(property.index), property.value) << "index " << property.index;
     }
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropResultCodeExtended), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kResultCodeExtended), 0);
     EXPECT_EQ(scale_.ResultCode(), 106) << "reading ResultCode never changes it";
     EXPECT_EQ(scale_.ResultCode(), 106);
     EXPECT_TRUE(LogSince(mark).empty());

@@ -21,7 +21,6 @@ constexpr char kWeighDevice[] = "WeighTestScale";
 constexpr Cable kWeighCable{3};
 constexpr long kClaimTimeoutMs = 1000;
 constexpr long kForwardLogLines = 1000;  // the DirectIO command
-constexpr long kPropCheckHealthText = 1000001;
 // The response the service object hands SOError to start with (OPOS_ER_CLEAR).
 constexpr long kErrorResponseClear = 12;
 // A waiting test gives up after this long; nothing it waits for should take half of it.
@@ -99,7 +98,7 @@ protected:
         SysFreeString(text);
         return result;
     }
-    void SetAsyncMode(bool on) const { scale_.SetPropertyNumber(kPropAsyncMode, on ? 1 : 0); }
+    void SetAsyncMode(bool on) const { scale_.SetPropertyNumber(opos::pidx::kAsyncMode, on ? 1 : 0); }
 
     // Starts forwarding log lines up to `verbosity` to the control object.
     void ForwardLines(long verbosity) const { ASSERT_EQ(DirectIO(kForwardLogLines, verbosity), 0); }

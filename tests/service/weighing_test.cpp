@@ -188,10 +188,10 @@ TEST_F(WeighingTest, DisplayTextIsNotSupported) {
 TEST_F(WeighingTest, COFreezeEventsStoresFreezeEvents) {
     const size_t mark = LogSize();
     EXPECT_EQ(Call(kCOFreezeEvents, std::move(CallArgs().Long(1))), 0);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropFreezeEvents), 1);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kFreezeEvents), 1);
     EXPECT_EQ(LogSince(mark), (Lines{"ENTER [COFreezeEvents].", "LEAVE [COFreezeEvents]."}));
     EXPECT_EQ(Call(kCOFreezeEvents, std::move(CallArgs().Long(0))), 0);
-    EXPECT_EQ(scale_.GetPropertyNumber(kPropFreezeEvents), 0);
+    EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kFreezeEvents), 0);
 }
 
 TEST_F(WeighingTest, PriceMethodsAnswerZeroAndLeaveResultCodeAndLogAlone) {

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "common/com/dispatch_call.h"
+
 namespace ka::test {
 
 namespace {
@@ -35,71 +37,58 @@ std::string HrText(HRESULT hr) {
 // ---- CallArgs -------------------------------------------------------------------------------
 
 CallArgs& CallArgs::Long(long value) {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_I4;
-    args_.back().get()->lVal = value;
+    args_.emplace_back(ka::com::LongArg(value));
     return *this;
 }
 
 CallArgs& CallArgs::Text(const std::string& ansi) { return Wide(Widen(ansi)); }
 
 CallArgs& CallArgs::Wide(const std::wstring& text) {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_BSTR;
-    args_.back().get()->bstrVal = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    args_.emplace_back(ka::com::TextArg(SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))));
     return *this;
 }
 
 CallArgs& CallArgs::LongRef(long* variable) {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_I4 | VT_BYREF;
-    args_.back().get()->plVal = variable;
+    args_.emplace_back(ka::com::LongRefArg(variable));
     return *this;
 }
 
 CallArgs& CallArgs::TextRef(BSTR* variable) {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_BSTR | VT_BYREF;
-    args_.back().get()->pbstrVal = variable;
+    args_.emplace_back(ka::com::TextRefArg(variable));
     return *this;
 }
 
 CallArgs& CallArgs::Dispatch(IDispatch* object) {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_DISPATCH;
-    args_.back().get()->pdispVal = object;
     if (object) object->AddRef();
+    args_.emplace_back(ka::com::DispatchArg(object));
     return *this;
 }
 
 CallArgs& CallArgs::Currency(LONGLONG scaledBy10000) {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_CY;
-    args_.back().get()->cyVal.int64 = scaledBy10000;
+    args_.emplace_back(ka::com::CurrencyArg(scaledBy10000));
     return *this;
 }
 
 CallArgs& CallArgs::Variant(const VARIANT& value) {
     args_.emplace_back();
-    const HRESULT hr = VariantCopy(args_.back().get(), const_cast<VARIANT*>(&value));
+    const HRESULT hr = VariantCopy(args_.back().put(), const_cast<VARIANT*>(&value));
     EXPECT_EQ(hr, S_OK) << "VariantCopy " << HrText(hr);
     return *this;
 }
 
 CallArgs& CallArgs::Missing() {
-    args_.emplace_back();
-    args_.back().get()->vt = VT_ERROR;
-    args_.back().get()->scode = DISP_E_PARAMNOTFOUND;
+    VARIANT missing;
+    VariantInit(&missing);
+    missing.vt = VT_ERROR;
+    missing.scode = DISP_E_PARAMNOTFOUND;
+    args_.emplace_back(missing);
     return *this;
 }
 
-DISPPARAMS CallArgs::Params() {
-    reversed_.clear();
-    for (auto it = args_.rbegin(); it != args_.rend(); ++it) reversed_.push_back(**it);
-    DISPPARAMS params{};
-    params.rgvarg = reversed_.empty() ? nullptr : reversed_.data();
-    params.cArgs = static_cast<UINT>(reversed_.size());
-    return params;
+std::vector<VARIANT> CallArgs::Views() const {
+    std::vector<VARIANT> views;
+    for (const auto& arg : args_) views.push_back(arg.get());
+    return views;
 }
 
 // ---- DispatchClient -------------------------------------------------------------------------
@@ -120,17 +109,15 @@ HRESULT DispatchClient::Create(const char* progId, DispatchClient& client) {
 
 CallOutcome DispatchClient::Invoke(DISPID dispid, CallArgs args, WORD flags) const {
     CallOutcome outcome;
-    DISPPARAMS params = args.Params();
-    outcome.hr = object_->Invoke(dispid, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, outcome.value.get(),
-                                 nullptr, &outcome.argError);
+    const std::vector<VARIANT> views = args.Views();
+    outcome.hr = ka::com::InvokeByDispid(object_.get(), dispid, flags, views.data(), views.size(), outcome.value.put(),
+                                         &outcome.argError);
     return outcome;
 }
 
 DISPID DispatchClient::IdOf(const std::wstring& name, HRESULT* hr) const {
-    std::wstring copy = name;
-    LPOLESTR names[] = {&copy[0]};
     DISPID dispid = DISPID_UNKNOWN;
-    const HRESULT result = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &dispid);
+    const HRESULT result = ka::com::LookupDispid(object_.get(), name.c_str(), &dispid);
     if (hr) *hr = result;
     return dispid;
 }

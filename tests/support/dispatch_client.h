@@ -9,83 +9,22 @@
 #include <utility>
 #include <vector>
 
+#include "common/com/owners.h"
+#include "common/opos_ids.h"
+
 namespace ka::test {
 
 // COM on this thread in a single-threaded apartment, as on the control object's thread.
-class ComApartment {
-public:
-    ComApartment() noexcept : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    HRESULT result() const noexcept { return hr_; }
-
-private:
-    HRESULT hr_;
+struct ComApartment : ka::com::ApartmentScope {
+    ComApartment() noexcept : ka::com::ApartmentScope(ka::com::EnterSingleThreadedApartment()) {}
+    HRESULT result() const noexcept { return get(); }
 };
 
-// An owned interface pointer.
 template <typename T>
-class ComPtr {
-public:
-    ComPtr() noexcept = default;
-    ~ComPtr() { reset(); }
-    ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-    ComPtr& operator=(ComPtr&& other) noexcept {
-        if (this != &other) {
-            reset();
-            p_ = std::exchange(other.p_, nullptr);
-        }
-        return *this;
-    }
-    ComPtr(const ComPtr&) = delete;
-    ComPtr& operator=(const ComPtr&) = delete;
+using ComPtr = ka::com::ComPtr<T>;
+using OwnedVariant = ka::com::UniqueVariant;
 
-    T* get() const noexcept { return p_; }
-    T* operator->() const noexcept { return p_; }
-    explicit operator bool() const noexcept { return p_ != nullptr; }
-    // Address for an out-parameter; the old pointer is released first.
-    T** put() noexcept {
-        reset();
-        return &p_;
-    }
-    void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
-    void reset() noexcept {
-        if (p_) std::exchange(p_, nullptr)->Release();
-    }
-
-private:
-    T* p_ = nullptr;
-};
-
-// A VARIANT owned by value, movable, cleared when it goes.
-class OwnedVariant {
-public:
-    OwnedVariant() noexcept { VariantInit(&v_); }
-    ~OwnedVariant() { VariantClear(&v_); }
-    OwnedVariant(OwnedVariant&& other) noexcept : v_(other.v_) { VariantInit(&other.v_); }
-    OwnedVariant& operator=(OwnedVariant&& other) noexcept {
-        if (this != &other) {
-            VariantClear(&v_);
-            v_ = other.v_;
-            VariantInit(&other.v_);
-        }
-        return *this;
-    }
-    OwnedVariant(const OwnedVariant&) = delete;
-    OwnedVariant& operator=(const OwnedVariant&) = delete;
-
-    VARIANT* get() noexcept { return &v_; }
-    const VARIANT& operator*() const noexcept { return v_; }
-    const VARIANT* operator->() const noexcept { return &v_; }
-
-private:
-    VARIANT v_;
-};
-
-// The arguments of one call, written in declared order; handed to Invoke last first.
+// The arguments of one call, in declared order.
 class CallArgs {
 public:
     CallArgs() = default;
@@ -104,13 +43,12 @@ public:
     // The argument an automation client passes for an omitted optional parameter.
     CallArgs& Missing();
 
-    // Valid until the next change of this object.
-    DISPPARAMS Params();
+    // Shallow views of the arguments, valid until the next change of this object.
+    std::vector<VARIANT> Views() const;
     size_t Count() const noexcept { return args_.size(); }
 
 private:
-    std::vector<OwnedVariant> args_;     // declared order
-    std::vector<VARIANT> reversed_;      // shallow views for DISPPARAMS
+    std::vector<OwnedVariant> args_;
 };
 
 // The result of one Invoke: its HRESULT, the argument index it blamed and the result VARIANT.
@@ -152,39 +90,10 @@ private:
     ComPtr<IDispatch> object_;
 };
 
-// The scale service object's dispatch interface as the control object calls it.
-enum ScaleDispid : DISPID {
-    kOpenService = 1,
-    kClose = 2,
-    kClaim = 3,
-    kRelease = 4,
-    kCheckHealth = 5,
-    kClearInput = 6,
-    kClearOutput = 7,
-    kDirectIO = 8,
-    kSetPropertyNumber = 9,
-    kGetPropertyString = 10,
-    kSetPropertyString = 11,
-    kDisplayText = 12,
-    kReadWeight = 13,
-    kZeroScale = 14,
-    kCOFreezeEvents = 15,
-    kGetPropertyNumber = 16,
-    kSetUnitPrice = 17,
-    kGetUnitPrice = 18,
-    kGetSalesPrice = 19,
-    kReleaseDevice = 20,
-};
+// The scale service object's dispatch interface and property indexes, as the control object uses them.
+using namespace opos::so;
 
 constexpr char kScaleProgId[] = "KolvaneAris.ScaleTRM07";
-constexpr long kPropClaimed = 1;
-constexpr long kPropDataEventEnabled = 2;
-constexpr long kPropDeviceEnabled = 3;
-constexpr long kPropFreezeEvents = 4;
-constexpr long kPropResultCode = 6;
-constexpr long kPropResultCodeExtended = 7;
-constexpr long kPropAsyncMode = 9003;
-
 // A service object held the way the control object holds it, with one call per method.
 class ScaleClient : public DispatchClient {
 public:
@@ -209,10 +118,10 @@ public:
     void SetPropertyString(long index, const std::string& text) const {
         CallVoid(kSetPropertyString, std::move(CallArgs().Long(index).Text(text)));
     }
-    long ResultCode() const { return GetPropertyNumber(kPropResultCode); }
+    long ResultCode() const { return GetPropertyNumber(opos::pidx::kResultCode); }
     // Enables or disables through the DeviceEnabled property and answers the ResultCode after it.
     long SetDeviceEnabled(bool enabled) const {
-        SetPropertyNumber(kPropDeviceEnabled, enabled ? 1 : 0);
+        SetPropertyNumber(opos::pidx::kDeviceEnabled, enabled ? 1 : 0);
         return ResultCode();
     }
 };

@@ -8,7 +8,7 @@
 
 #include "tests/support/dispatch_client.h"
 #include "tools/opos_standin/control_ids.h"
-#include "tools/opos_standin/dispatch_call.h"
+#include "common/com/dispatch_call.h"
 
 namespace ka::test {
 
@@ -55,7 +55,7 @@ public:
     std::string GetText(DISPID id) const { return CallString(id); }
     // Writes a boolean property the way automation clients do: one argument named DISPID_PROPERTYPUT.
     void PutBool(DISPID id, bool value) const {
-        HRESULT hr = standin::InvokeByDispid(get(), id, DISPATCH_PROPERTYPUT, {standin::BoolArg(value)}, nullptr);
+        HRESULT hr = ka::com::InvokeByDispid(get(), id, DISPATCH_PROPERTYPUT, {ka::com::BoolArg(value)}, nullptr);
         EXPECT_EQ(hr, S_OK) << "put " << id << ": " << HrText(hr);
     }
 };

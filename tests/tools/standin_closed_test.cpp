@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/com/dispatch_call.h"
 #include "common/opos.h"
 #include "tests/support/profile_fixture.h"
 #include "tests/tools/control_under_test.h"
@@ -83,8 +84,8 @@ TEST_F(StandInTest, MalformedCallsAreRefusedWithAutomationErrors) {
     EXPECT_EQ(unknown.hr, DISP_E_MEMBERNOTFOUND) << HrText(unknown.hr);
 
     // ResultCode has no writer.
-    HRESULT hr = standin::InvokeByDispid(control_.get(), standin::kDispidResultCode, DISPATCH_PROPERTYPUT,
-                                         {standin::LongArg(0)}, nullptr);
+    HRESULT hr = ka::com::InvokeByDispid(control_.get(), standin::kDispidResultCode, DISPATCH_PROPERTYPUT,
+                                         {ka::com::LongArg(0)}, nullptr);
     EXPECT_EQ(hr, DISP_E_MEMBERNOTFOUND) << HrText(hr);
 }
 

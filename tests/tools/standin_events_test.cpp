@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/com/dispatch_call.h"
 #include "common/unique_handle.h"
 #include "tests/tools/control_under_test.h"
 
@@ -29,10 +30,10 @@ struct ForeignCaller {
         bindResult = control->GetIDsOfNames(IID_NULL, &names[0], 1, LOCALE_SYSTEM_DEFAULT, &ids[0]);
         if (SUCCEEDED(bindResult)) bindResult = control->GetIDsOfNames(IID_NULL, &names[1], 1, LOCALE_SYSTEM_DEFAULT, &ids[1]);
         if (FAILED(bindResult)) return;
-        dataResult = standin::InvokeByDispid(control, ids[0], DISPATCH_METHOD, {standin::LongArg(1234)}, nullptr);
-        errorResult = standin::InvokeByDispid(
+        dataResult = ka::com::InvokeByDispid(control, ids[0], DISPATCH_METHOD, {ka::com::LongArg(1234)}, nullptr);
+        errorResult = ka::com::InvokeByDispid(
             control, ids[1], DISPATCH_METHOD,
-            {standin::LongArg(106), standin::LongArg(0), standin::LongArg(0), standin::LongRefArg(&errorResponse)},
+            {ka::com::LongArg(106), ka::com::LongArg(0), ka::com::LongArg(0), ka::com::LongRefArg(&errorResponse)},
             nullptr);
     }
 };
@@ -106,7 +107,7 @@ TEST_F(StandInEventsTest, SOErrorNeedsItsResponseByReference) {
 
 TEST_F(StandInEventsTest, DirectIOAndStatusEventsAreCounted) {
     long data = 5;
-    UniqueBstr text(SysAllocString(L"line from the log"));
+    ka::com::UniqueBstr text(SysAllocString(L"line from the log"));
     BSTR textRef = text.get();
     CallOutcome directIO =
         control_.Invoke(control_.IdOf(L"SODirectIO"), std::move(CallArgs().Long(1).LongRef(&data).TextRef(&textRef)));

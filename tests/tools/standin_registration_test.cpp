@@ -34,12 +34,7 @@ private:
     std::wstring path_;
 };
 
-struct ModuleTraits {
-    using Type = HMODULE;
-    static HMODULE Invalid() noexcept { return nullptr; }
-    static void Close(HMODULE module) noexcept { FreeLibrary(module); }
-};
-using UniqueModule = UniqueResource<ModuleTraits>;
+using ka::UniqueModule;
 
 using RegistrationFn = HRESULT(STDAPICALLTYPE*)();
 

@@ -7,22 +7,23 @@
 
 #include <windows.h>
 
+#include "common/opos_ids.h"
+
 namespace standin {
 
-// {CCB90172-B81E-11D2-AB74-0040054C3719}
-constexpr CLSID kControlClsid = {0xCCB90172, 0xB81E, 0x11D2, {0xAB, 0x74, 0x00, 0x40, 0x05, 0x4C, 0x37, 0x19}};
-constexpr wchar_t kControlClsidText[] = L"{CCB90172-B81E-11D2-AB74-0040054C3719}";
-constexpr wchar_t kControlProgId[] = L"OposScale_1_5_LibCtl.OPOSScale";
+constexpr CLSID kControlClsid = opos::control::kClsid;
+constexpr const wchar_t* kControlClsidText = opos::control::kClsidText;
+constexpr const wchar_t* kControlProgId = opos::control::kProgId;
 constexpr wchar_t kStandInFileName[] = L"OposScaleStandIn.dll";
 
-// Members whose dispatch identifiers the administrator invokes directly; they match the real control.
-constexpr DISPID kDispidDeviceEnabled = 17;
-constexpr DISPID kDispidCheckHealth = 31;
-constexpr DISPID kDispidClose = 35;
-constexpr DISPID kDispidOpen = 37;
-constexpr DISPID kDispidReleaseDevice = 38;
-constexpr DISPID kDispidReadWeight = 71;
-constexpr DISPID kDispidZeroScale = 72;
+// Members whose dispatch identifiers the administrator invokes directly: the real control's.
+constexpr DISPID kDispidDeviceEnabled = opos::control::kDeviceEnabled;
+constexpr DISPID kDispidCheckHealth = opos::control::kCheckHealth;
+constexpr DISPID kDispidClose = opos::control::kClose;
+constexpr DISPID kDispidOpen = opos::control::kOpen;
+constexpr DISPID kDispidReleaseDevice = opos::control::kReleaseDevice;
+constexpr DISPID kDispidReadWeight = opos::control::kReadWeight;
+constexpr DISPID kDispidZeroScale = opos::control::kZeroScale;
 
 // Members that clients find by name; the numbers are the stand-in's own.
 constexpr DISPID kDispidClaim = 36;

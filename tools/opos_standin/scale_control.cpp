@@ -4,7 +4,8 @@
 
 #include "common/opos.h"
 #include "tools/opos_standin/control_ids.h"
-#include "tools/opos_standin/dispatch_table.h"
+#include "common/com/dispatch_engine.h"
+#include "common/opos_ids.h"
 #include "tools/opos_standin/module_count.h"
 #include "tools/opos_standin/service_profile.h"
 
@@ -18,95 +19,74 @@ using opos::OPOS_E_ILLEGAL;
 using opos::OPOS_E_NOSERVICE;
 using opos::OPOS_SUCCESS;
 
-// The service object's dispatch methods that the control members forward to.
-constexpr DISPID kSoOpenService = 1;
-constexpr DISPID kSoClose = 2;
-constexpr DISPID kSoClaim = 3;
-constexpr DISPID kSoCheckHealth = 5;
-constexpr DISPID kSoSetPropertyNumber = 9;
-constexpr DISPID kSoGetPropertyString = 10;
-constexpr DISPID kSoReadWeight = 13;
-constexpr DISPID kSoZeroScale = 14;
-constexpr DISPID kSoGetPropertyNumber = 16;
-constexpr DISPID kSoReleaseDevice = 20;
-
-// OPOS property indexes behind the control's properties.
-constexpr long kPidxDataEventEnabled = 2;
-constexpr long kPidxDeviceEnabled = 3;
-constexpr long kPidxResultCode = 6;
-constexpr long kPidxAsyncMode = 9003;
-constexpr long kPidxCheckHealthText = 1000001;
+namespace so = opos::so;
+namespace pidx = opos::pidx;
+using namespace ka::com;
 
 constexpr wchar_t kDeviceClass[] = L"Scale";
 
 using A = ArgType;
+using R = ResultType;
 using K = MemberKind;
 using C = ScaleControl;
+using Args = const DispatchArgs&;
+using Out = DispatchResult&;
 
-const Member kMembers[] = {
-    {L"Open", kDispidOpen, K::Method, 1, {A::Text},
-     [](C& c, const Arg* a) { return Value::Long(c.Open(a[0].text)); }},
-    {L"Claim", kDispidClaim, K::Method, 1, {A::Long},
-     [](C& c, const Arg* a) { return Value::Long(c.Claim(a[0].number)); }},
-    {L"Close", kDispidClose, K::Method, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Close()); }},
-    {L"ReleaseDevice", kDispidReleaseDevice, K::Method, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.ReleaseDevice()); }},
-    {L"CheckHealth", kDispidCheckHealth, K::Method, 1, {A::Long},
-     [](C& c, const Arg* a) { return Value::Long(c.CheckHealth(a[0].number)); }},
-    {L"ReadWeight", kDispidReadWeight, K::Method, 2, {A::LongRef, A::Long},
-     [](C& c, const Arg* a) { return Value::Long(c.ReadWeight(a[0].numberRef, a[1].number)); }},
-    {L"ZeroScale", kDispidZeroScale, K::Method, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.ZeroScale()); }},
-    {L"DeviceEnabled", kDispidDeviceEnabled, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Bool(c.DeviceEnabled()); }},
-    {L"DeviceEnabled", kDispidDeviceEnabled, K::PropertyPut, 1, {A::Bool},
-     [](C& c, const Arg* a) { c.SetDeviceEnabled(a[0].number != 0); return Value::None(); }},
-    {L"AsyncMode", kDispidAsyncMode, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Bool(c.AsyncMode()); }},
-    {L"AsyncMode", kDispidAsyncMode, K::PropertyPut, 1, {A::Bool},
-     [](C& c, const Arg* a) { c.SetAsyncMode(a[0].number != 0); return Value::None(); }},
-    {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Bool(c.DataEventEnabled()); }},
-    {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyPut, 1, {A::Bool},
-     [](C& c, const Arg* a) { c.SetDataEventEnabled(a[0].number != 0); return Value::None(); }},
-    {L"ResultCode", kDispidResultCode, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.ResultCode()); }},
-    {L"CheckHealthText", kDispidCheckHealthText, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Text(c.CheckHealthText()); }},
+const DispatchMember<ScaleControl> kMembers[] = {
+    {L"Open", kDispidOpen, K::Method, 1, {A::Text}, R::Long, [](C& c, Args a, Out r) { r.number = c.Open(a.Text(0)); }},
+    {L"Claim", kDispidClaim, K::Method, 1, {A::Long}, R::Long,
+     [](C& c, Args a, Out r) { r.number = c.Claim(a.Long(0)); }},
+    {L"Close", kDispidClose, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.Close(); }},
+    {L"ReleaseDevice", kDispidReleaseDevice, K::Method, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.ReleaseDevice(); }},
+    {L"CheckHealth", kDispidCheckHealth, K::Method, 1, {A::Long}, R::Long,
+     [](C& c, Args a, Out r) { r.number = c.CheckHealth(a.Long(0)); }},
+    {L"ReadWeight", kDispidReadWeight, K::Method, 2, {A::LongRef, A::Long}, R::Long,
+     [](C& c, Args a, Out r) { r.number = c.ReadWeight(a.LongRef(0), a.Long(1)); }},
+    {L"ZeroScale", kDispidZeroScale, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ZeroScale(); }},
+    {L"DeviceEnabled", kDispidDeviceEnabled, K::PropertyGet, 0, {}, R::Bool,
+     [](C& c, Args, Out r) { r.number = c.DeviceEnabled(); }},
+    {L"DeviceEnabled", kDispidDeviceEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
+     [](C& c, Args a, Out) { c.SetDeviceEnabled(a.Bool(0)); }},
+    {L"AsyncMode", kDispidAsyncMode, K::PropertyGet, 0, {}, R::Bool, [](C& c, Args, Out r) { r.number = c.AsyncMode(); }},
+    {L"AsyncMode", kDispidAsyncMode, K::PropertyPut, 1, {A::Bool}, R::None,
+     [](C& c, Args a, Out) { c.SetAsyncMode(a.Bool(0)); }},
+    {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyGet, 0, {}, R::Bool,
+     [](C& c, Args, Out r) { r.number = c.DataEventEnabled(); }},
+    {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
+     [](C& c, Args a, Out) { c.SetDataEventEnabled(a.Bool(0)); }},
+    {L"ResultCode", kDispidResultCode, K::PropertyGet, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ResultCode(); }},
+    {L"CheckHealthText", kDispidCheckHealthText, K::PropertyGet, 0, {}, R::Text,
+     [](C& c, Args, Out r) { r.text = c.CheckHealthText(); }},
 
-    {L"WaitForEvent", kDispidWaitForEvent, K::Method, 1, {A::Long},
-     [](C& c, const Arg* a) {
+    {L"WaitForEvent", kDispidWaitForEvent, K::Method, 1, {A::Long}, R::Long,
+     [](C& c, Args a, Out r) {
          // Never unbounded: a negative timeout only looks.
-         DWORD timeout = a[0].number < 0 ? 0 : static_cast<DWORD>(a[0].number);
-         return Value::Long(c.Events().WaitForEvents(timeout));
+         const DWORD timeout = a.Long(0) < 0 ? 0 : static_cast<DWORD>(a.Long(0));
+         r.number = c.Events().WaitForEvents(timeout);
      }},
-    {L"DataEventCount", kDispidDataEventCount, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Events().DataCount()); }},
-    {L"ErrorEventCount", kDispidErrorEventCount, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Events().ErrorCount()); }},
-    {L"DirectIOEventCount", kDispidDirectIOEventCount, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Events().DirectIOCount()); }},
-    {L"StatusUpdateCount", kDispidStatusUpdateCount, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Events().StatusUpdateCount()); }},
-    {L"LastDataWeight", kDispidLastDataWeight, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Events().LastDataWeight()); }},
-    {L"LastErrorResultCode", kDispidLastErrorResultCode, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Long(c.Events().LastErrorResultCode()); }},
-    {L"LastDirectIOText", kDispidLastDirectIOText, K::PropertyGet, 0, {},
-     [](C& c, const Arg*) { return Value::Text(c.Events().LastDirectIOText()); }},
+    {L"DataEventCount", kDispidDataEventCount, K::PropertyGet, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.Events().DataCount(); }},
+    {L"ErrorEventCount", kDispidErrorEventCount, K::PropertyGet, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.Events().ErrorCount(); }},
+    {L"DirectIOEventCount", kDispidDirectIOEventCount, K::PropertyGet, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.Events().DirectIOCount(); }},
+    {L"StatusUpdateCount", kDispidStatusUpdateCount, K::PropertyGet, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.Events().StatusUpdateCount(); }},
+    {L"LastDataWeight", kDispidLastDataWeight, K::PropertyGet, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.Events().LastDataWeight(); }},
+    {L"LastErrorResultCode", kDispidLastErrorResultCode, K::PropertyGet, 0, {}, R::Long,
+     [](C& c, Args, Out r) { r.number = c.Events().LastErrorResultCode(); }},
+    {L"LastDirectIOText", kDispidLastDirectIOText, K::PropertyGet, 0, {}, R::Text,
+     [](C& c, Args, Out r) { r.text = c.Events().LastDirectIOText(); }},
 
-    {L"SOData", kDispidSOData, K::Method, 1, {A::Long},
-     [](C& c, const Arg* a) { c.SOData(a[0].number); return Value::None(); }},
-    {L"SODirectIO", kDispidSODirectIO, K::Method, 3, {A::Long, A::LongRef, A::TextRef},
-     [](C& c, const Arg* a) { c.SODirectIO(a[0].number, a[1].numberRef, a[2].textRef); return Value::None(); }},
-    {L"SOError", kDispidSOError, K::Method, 4, {A::Long, A::Long, A::Long, A::LongRef},
-     [](C& c, const Arg* a) {
-         c.SOError(a[0].number, a[1].number, a[2].number, a[3].numberRef);
-         return Value::None();
-     }},
-    {L"SOStatusUpdate", kDispidSOStatusUpdate, K::Method, 1, {A::Long},
-     [](C& c, const Arg* a) { c.SOStatusUpdate(a[0].number); return Value::None(); }},
+    {L"SOData", kDispidSOData, K::Method, 1, {A::Long}, R::None, [](C& c, Args a, Out) { c.SOData(a.Long(0)); }},
+    {L"SODirectIO", kDispidSODirectIO, K::Method, 3, {A::Long, A::LongRef, A::TextRef}, R::None,
+     [](C& c, Args a, Out) { c.SODirectIO(a.Long(0), a.LongRef(1), a.TextRef(2)); }},
+    {L"SOError", kDispidSOError, K::Method, 4, {A::Long, A::Long, A::Long, A::LongRef}, R::None,
+     [](C& c, Args a, Out) { c.SOError(a.Long(0), a.Long(1), a.Long(2), a.LongRef(3)); }},
+    {L"SOStatusUpdate", kDispidSOStatusUpdate, K::Method, 1, {A::Long}, R::None,
+     [](C& c, Args a, Out) { c.SOStatusUpdate(a.Long(0)); }},
 };
 
 }  // namespace
@@ -160,14 +140,12 @@ HRESULT ScaleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
 }
 
 HRESULT ScaleControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return LookupNames(kMembers, std::size(kMembers), names, count, ids);
+    return GetMemberIds(kMembers, riid, names, count, ids);
 }
 
 HRESULT ScaleControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
                              EXCEPINFO*, UINT* argError) noexcept {
-    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
-    return InvokeMember(kMembers, std::size(kMembers), *this, id, flags, params, result, argError);
+    return InvokeMember(kMembers, *this, id, riid, flags, params, result, argError);
 }
 
 long ScaleControl::Local(long result) noexcept {
@@ -182,20 +160,20 @@ long ScaleControl::CreateService(const std::wstring& deviceName) {
     if (found != OPOS_SUCCESS) return found;
     CLSID clsid{};
     if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return OPOS_E_NOSERVICE;
-    ComRef<IDispatch> service;
+    ComPtr<IDispatch> service;
     if (FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                                 reinterpret_cast<void**>(service.put())))) {
         return OPOS_E_NOSERVICE;
     }
-    ka::UniqueBstr deviceClass(SysAllocString(kDeviceClass));
-    ka::UniqueBstr name(SysAllocStringLen(deviceName.data(), static_cast<UINT>(deviceName.size())));
+    UniqueBstr deviceClass(SysAllocString(kDeviceClass));
+    UniqueBstr name(SysAllocStringLen(deviceName.data(), static_cast<UINT>(deviceName.size())));
     if (!deviceClass || !name) return OPOS_E_FAILURE;
-    ka::UniqueVariant answer;
+    UniqueVariant answer;
     long code = 0;
-    HRESULT hr = InvokeByDispid(service.get(), kSoOpenService, DISPATCH_METHOD,
+    HRESULT hr = InvokeByDispid(service.get(), so::kOpenService, DISPATCH_METHOD,
                                 {TextArg(deviceClass.get()), TextArg(name.get()), DispatchArg(this)}, answer.put());
     // A server that cannot take OpenService is no service object.
-    if (FAILED(hr) || FAILED(ResultAsLong(*answer.get(), &code))) return OPOS_E_NOSERVICE;
+    if (FAILED(hr) || FAILED(ResultAsLong(answer.get(), &code))) return OPOS_E_NOSERVICE;
     if (code != OPOS_SUCCESS) return code;
     service_ = std::move(service);
     return OPOS_SUCCESS;
@@ -213,10 +191,10 @@ long ScaleControl::Open(const std::wstring& deviceName) {
 
 long ScaleControl::CallService(DISPID id, std::initializer_list<VARIANT> args) {
     if (!service_) return Local(OPOS_E_CLOSED);
-    ka::UniqueVariant answer;
+    UniqueVariant answer;
     long code = 0;
     if (FAILED(InvokeByDispid(service_.get(), id, DISPATCH_METHOD, args, answer.put())) ||
-        FAILED(ResultAsLong(*answer.get(), &code))) {
+        FAILED(ResultAsLong(answer.get(), &code))) {
         return Local(OPOS_E_FAILURE);
     }
     localResultValid_ = false;
@@ -225,11 +203,11 @@ long ScaleControl::CallService(DISPID id, std::initializer_list<VARIANT> args) {
 
 long ScaleControl::ServiceNumber(long propIndex) {
     if (!service_) return 0;
-    ka::UniqueVariant answer;
+    UniqueVariant answer;
     long number = 0;
-    if (FAILED(InvokeByDispid(service_.get(), kSoGetPropertyNumber, DISPATCH_METHOD, {LongArg(propIndex)},
+    if (FAILED(InvokeByDispid(service_.get(), so::kGetPropertyNumber, DISPATCH_METHOD, {LongArg(propIndex)},
                               answer.put())) ||
-        FAILED(ResultAsLong(*answer.get(), &number))) {
+        FAILED(ResultAsLong(answer.get(), &number))) {
         return 0;
     }
     return number;
@@ -240,7 +218,7 @@ void ScaleControl::SetServiceNumber(long propIndex, long number) {
         Local(OPOS_E_CLOSED);
         return;
     }
-    if (FAILED(InvokeByDispid(service_.get(), kSoSetPropertyNumber, DISPATCH_METHOD,
+    if (FAILED(InvokeByDispid(service_.get(), so::kSetPropertyNumber, DISPATCH_METHOD,
                               {LongArg(propIndex), LongArg(number)}, nullptr))) {
         Local(OPOS_E_FAILURE);
         return;
@@ -248,45 +226,46 @@ void ScaleControl::SetServiceNumber(long propIndex, long number) {
     localResultValid_ = false;
 }
 
-long ScaleControl::Claim(long timeout) { return CallService(kSoClaim, {LongArg(timeout)}); }
+long ScaleControl::Claim(long timeout) { return CallService(so::kClaim, {LongArg(timeout)}); }
 
 long ScaleControl::Close() {
     if (!service_) return Local(OPOS_E_CLOSED);
-    long result = CallService(kSoClose, {});
+    long result = CallService(so::kClose, {});
     service_.reset();
     return Local(result);
 }
 
-long ScaleControl::ReleaseDevice() { return CallService(kSoReleaseDevice, {}); }
-long ScaleControl::CheckHealth(long level) { return CallService(kSoCheckHealth, {LongArg(level)}); }
+long ScaleControl::ReleaseDevice() { return CallService(so::kReleaseDevice, {}); }
+long ScaleControl::CheckHealth(long level) { return CallService(so::kCheckHealth, {LongArg(level)}); }
 
 long ScaleControl::ReadWeight(long* weight, long timeout) {
-    return CallService(kSoReadWeight, {LongRefArg(weight), LongArg(timeout)});
+    return CallService(so::kReadWeight, {LongRefArg(weight), LongArg(timeout)});
 }
 
-long ScaleControl::ZeroScale() { return CallService(kSoZeroScale, {}); }
+long ScaleControl::ZeroScale() { return CallService(so::kZeroScale, {}); }
 
-bool ScaleControl::DeviceEnabled() { return ServiceNumber(kPidxDeviceEnabled) != 0; }
-void ScaleControl::SetDeviceEnabled(bool enabled) { SetServiceNumber(kPidxDeviceEnabled, enabled ? 1 : 0); }
-bool ScaleControl::AsyncMode() { return ServiceNumber(kPidxAsyncMode) != 0; }
-void ScaleControl::SetAsyncMode(bool async) { SetServiceNumber(kPidxAsyncMode, async ? 1 : 0); }
-bool ScaleControl::DataEventEnabled() { return ServiceNumber(kPidxDataEventEnabled) != 0; }
-void ScaleControl::SetDataEventEnabled(bool enabled) { SetServiceNumber(kPidxDataEventEnabled, enabled ? 1 : 0); }
+bool ScaleControl::DeviceEnabled() { return ServiceNumber(pidx::kDeviceEnabled) != 0; }
+void ScaleControl::SetDeviceEnabled(bool enabled) { SetServiceNumber(pidx::kDeviceEnabled, enabled ? 1 : 0); }
+bool ScaleControl::AsyncMode() { return ServiceNumber(pidx::kAsyncMode) != 0; }
+void ScaleControl::SetAsyncMode(bool async) { SetServiceNumber(pidx::kAsyncMode, async ? 1 : 0); }
+bool ScaleControl::DataEventEnabled() { return ServiceNumber(pidx::kDataEventEnabled) != 0; }
+void ScaleControl::SetDataEventEnabled(bool enabled) { SetServiceNumber(pidx::kDataEventEnabled, enabled ? 1 : 0); }
 
 long ScaleControl::ResultCode() {
     if (localResultValid_ || !service_) return localResult_;
-    return ServiceNumber(kPidxResultCode);
+    return ServiceNumber(pidx::kResultCode);
 }
 
 std::wstring ScaleControl::CheckHealthText() {
     if (!service_) return L"";
-    ka::UniqueVariant answer;
-    if (FAILED(InvokeByDispid(service_.get(), kSoGetPropertyString, DISPATCH_METHOD, {LongArg(kPidxCheckHealthText)},
+    UniqueVariant answer;
+    if (FAILED(InvokeByDispid(service_.get(), so::kGetPropertyString, DISPATCH_METHOD, {LongArg(pidx::kCheckHealthText)},
                               answer.put())) ||
-        V_VT(answer.get()) != VT_BSTR || !V_BSTR(answer.get())) {
+        V_VT(&answer.get()) != VT_BSTR || !V_BSTR(&answer.get())) {
         return L"";
     }
-    return std::wstring(V_BSTR(answer.get()), SysStringLen(V_BSTR(answer.get())));
+    const BSTR text = V_BSTR(&answer.get());
+    return std::wstring(text, SysStringLen(text));
 }
 
 void ScaleControl::SOData(long weight) noexcept { events_.RecordData(weight); }

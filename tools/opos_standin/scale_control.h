@@ -10,7 +10,8 @@
 
 #include <string>
 
-#include "tools/opos_standin/dispatch_call.h"
+#include "common/com/dispatch_call.h"
+#include "common/com/owners.h"
 #include "tools/opos_standin/event_record.h"
 
 namespace standin {
@@ -73,7 +74,7 @@ private:
     long Local(long result) noexcept;
 
     LONG refs_ = 1;
-    ComRef<IDispatch> service_;
+    ka::com::ComPtr<IDispatch> service_;
     long localResult_;
     bool localResultValid_ = true;
     EventRecord events_;

@@ -1,12 +1,12 @@
 #include "tools/scalectl/control_client.h"
 
-#include "common/unique_handle.h"
-#include "tools/opos_standin/control_ids.h"
+#include "common/com/dispatch_call.h"
+#include "common/opos_ids.h"
 
 namespace scalectl {
 
 HRESULT ControlClient::Create() {
-    return CoCreateInstance(standin::kControlClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+    return CoCreateInstance(opos::control::kClsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
                             reinterpret_cast<void**>(control_.put()));
 }
 
@@ -16,7 +16,7 @@ HRESULT ControlClient::Find(const wchar_t* name, DISPID& id) {
         id = known->second;
         return S_OK;
     }
-    HRESULT hr = standin::LookupDispid(control_.get(), name, &id);
+    HRESULT hr = ka::com::LookupDispid(control_.get(), name, &id);
     if (SUCCEEDED(hr)) ids_[name] = id;
     return hr;
 }
@@ -31,9 +31,9 @@ Outcome ControlClient::Method(const wchar_t* name, std::initializer_list<VARIANT
     DISPID id = DISPID_UNKNOWN;
     outcome.hr = Find(name, id);
     if (FAILED(outcome.hr)) return outcome;
-    ka::UniqueVariant result;
-    outcome.hr = standin::InvokeByDispid(control_.get(), id, DISPATCH_METHOD, args, result.put());
-    if (SUCCEEDED(outcome.hr)) outcome.hr = standin::ResultAsLong(*result.get(), &outcome.value);
+    ka::com::UniqueVariant result;
+    outcome.hr = ka::com::InvokeByDispid(control_.get(), id, DISPATCH_METHOD, args, result.put());
+    if (SUCCEEDED(outcome.hr)) outcome.hr = ka::com::ResultAsLong(result.get(), &outcome.value);
     return outcome;
 }
 
@@ -42,14 +42,14 @@ Outcome ControlClient::GetNumber(const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     outcome.hr = Find(name, id);
     if (FAILED(outcome.hr)) return outcome;
-    ka::UniqueVariant result;
-    outcome.hr = standin::InvokeByDispid(control_.get(), id, DISPATCH_PROPERTYGET, {}, result.put());
+    ka::com::UniqueVariant result;
+    outcome.hr = ka::com::InvokeByDispid(control_.get(), id, DISPATCH_PROPERTYGET, {}, result.put());
     if (FAILED(outcome.hr)) return outcome;
-    if (V_VT(result.get()) == VT_BOOL) {
-        outcome.value = V_BOOL(result.get()) != VARIANT_FALSE ? 1 : 0;
+    if (V_VT(&result.get()) == VT_BOOL) {
+        outcome.value = V_BOOL(&result.get()) != VARIANT_FALSE ? 1 : 0;
         return outcome;
     }
-    outcome.hr = standin::ResultAsLong(*result.get(), &outcome.value);
+    outcome.hr = ka::com::ResultAsLong(result.get(), &outcome.value);
     return outcome;
 }
 
@@ -57,19 +57,19 @@ HRESULT ControlClient::PutBool(const wchar_t* name, bool value) {
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = Find(name, id);
     if (FAILED(hr)) return hr;
-    return standin::InvokeByDispid(control_.get(), id, DISPATCH_PROPERTYPUT, {standin::BoolArg(value)}, nullptr);
+    return ka::com::InvokeByDispid(control_.get(), id, DISPATCH_PROPERTYPUT, {ka::com::BoolArg(value)}, nullptr);
 }
 
 HRESULT ControlClient::GetText(const wchar_t* name, std::wstring& text) {
     DISPID id = DISPID_UNKNOWN;
     HRESULT hr = Find(name, id);
     if (FAILED(hr)) return hr;
-    ka::UniqueVariant result;
-    hr = standin::InvokeByDispid(control_.get(), id, DISPATCH_PROPERTYGET, {}, result.put());
+    ka::com::UniqueVariant result;
+    hr = ka::com::InvokeByDispid(control_.get(), id, DISPATCH_PROPERTYGET, {}, result.put());
     if (FAILED(hr)) return hr;
-    hr = VariantChangeType(result.get(), result.get(), 0, VT_BSTR);
+    hr = VariantChangeType(result.addressof(), result.addressof(), 0, VT_BSTR);
     if (FAILED(hr)) return hr;
-    BSTR value = V_BSTR(result.get());
+    BSTR value = V_BSTR(&result.get());
     text.assign(value ? value : L"", value ? SysStringLen(value) : 0);
     return S_OK;
 }

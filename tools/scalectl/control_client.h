@@ -9,7 +9,7 @@
 #include <map>
 #include <string>
 
-#include "tools/opos_standin/dispatch_call.h"
+#include "common/com/owners.h"
 
 namespace scalectl {
 
@@ -36,7 +36,7 @@ public:
 private:
     HRESULT Find(const wchar_t* name, DISPID& id);
 
-    standin::ComRef<IDispatch> control_;
+    ka::com::ComPtr<IDispatch> control_;
     std::map<std::wstring, DISPID> ids_;
 };
 

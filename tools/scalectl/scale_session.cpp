@@ -2,8 +2,9 @@
 
 #include <cstdio>
 
+#include "common/com/dispatch_call.h"
+#include "common/com/owners.h"
 #include "common/opos.h"
-#include "tools/opos_standin/dispatch_call.h"
 #include "tools/scalectl/step_report.h"
 
 namespace scalectl {
@@ -59,12 +60,12 @@ bool ScaleSession::PutAndCheck(const std::string& label, const wchar_t* property
 }
 
 bool ScaleSession::Start(const std::wstring& device) {
-    ka::UniqueBstr name(SysAllocStringLen(device.data(), static_cast<UINT>(device.size())));
+    ka::com::UniqueBstr name(SysAllocStringLen(device.data(), static_cast<UINT>(device.size())));
     if (!name) return Step("Open", Outcome{E_OUTOFMEMORY, 0});
     PrintLine("Device \"" + Narrow(device) + "\"");
-    opened_ = Step("Open", control_.Method(L"Open", {standin::TextArg(name.get())}));
+    opened_ = Step("Open", control_.Method(L"Open", {ka::com::TextArg(name.get())}));
     if (!opened_) return false;
-    claimed_ = Step("Claim", control_.Method(L"Claim", {standin::LongArg(kClaimTimeoutMs)}));
+    claimed_ = Step("Claim", control_.Method(L"Claim", {ka::com::LongArg(kClaimTimeoutMs)}));
     if (!claimed_) return false;
     enabled_ = PutAndCheck("DeviceEnabled true", L"DeviceEnabled", true);
     return enabled_;
@@ -72,7 +73,7 @@ bool ScaleSession::Start(const std::wstring& device) {
 
 bool ScaleSession::ReadWeight(const std::string& label, long timeoutMs) {
     long weight = 0;
-    Outcome outcome = control_.Method(L"ReadWeight", {standin::LongRefArg(&weight), standin::LongArg(timeoutMs)});
+    Outcome outcome = control_.Method(L"ReadWeight", {ka::com::LongRefArg(&weight), ka::com::LongArg(timeoutMs)});
     bool read = outcome.called() && outcome.value == opos::OPOS_SUCCESS;
     return Step(label, outcome, read ? WeightText(weight) : "");
 }
@@ -82,7 +83,7 @@ bool ScaleSession::AwaitDataEvent(long dataBefore, long errorsBefore, long timeo
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(limitMs);
     // Other event requests (direct I/O, status) may come first; only data or an error ends the wait.
     for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-        Outcome arrived = control_.Method(kWaitForEvent, {standin::LongArg(static_cast<long>(deadline - now))});
+        Outcome arrived = control_.Method(kWaitForEvent, {ka::com::LongArg(static_cast<long>(deadline - now))});
         if (!arrived.called()) return Step("DataEvent", arrived);
         if (arrived.value == 0) break;
         Outcome errors = control_.GetNumber(L"ErrorEventCount");
@@ -116,7 +117,7 @@ bool ScaleSession::ReadWeightAsync(long timeoutMs) {
         Outcome errorsBefore = control_.GetNumber(L"ErrorEventCount");
         long weight = 0;
         ok = Step("ReadWeight (async)",
-                  control_.Method(L"ReadWeight", {standin::LongRefArg(&weight), standin::LongArg(timeoutMs)}),
+                  control_.Method(L"ReadWeight", {ka::com::LongRefArg(&weight), ka::com::LongArg(timeoutMs)}),
                   "weight follows as a data event");
         if (ok) ok = AwaitDataEvent(dataBefore.value, errorsBefore.value, timeoutMs);
     }
@@ -129,7 +130,7 @@ bool ScaleSession::ZeroScale() { return Step("ZeroScale", control_.Method(L"Zero
 
 bool ScaleSession::CheckHealth(long level) {
     std::string label = "CheckHealth " + std::to_string(level);
-    Outcome outcome = control_.Method(L"CheckHealth", {standin::LongArg(level)});
+    Outcome outcome = control_.Method(L"CheckHealth", {ka::com::LongArg(level)});
     std::wstring text;
     if (outcome.called() && outcome.value == opos::OPOS_SUCCESS &&
         SUCCEEDED(control_.GetText(L"CheckHealthText", text))) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/com/owners.h"
 #include "common/unique_handle.h"
 #include "tools/scalectl/command_line.h"
 #include "tools/scalectl/control_client.h"
@@ -57,21 +58,6 @@ std::vector<std::wstring> Arguments() {
     LocalFree(argv);
     return args;
 }
-
-// The console thread's single-threaded apartment, left on every path.
-class ComApartment {
-public:
-    ComApartment() noexcept : hr_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment() {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    HRESULT result() const noexcept { return hr_; }
-
-private:
-    HRESULT hr_;
-};
 
 bool StopRequested(DWORD waitMs) { return WaitForSingleObject(g_stopRequested, waitMs) == WAIT_OBJECT_0; }
 
@@ -139,10 +125,10 @@ int main() {
             return kExitNoControl;
         }
         StopOnCtrlC stopOnCtrlC(stop.get());
-        ComApartment apartment;
-        if (FAILED(apartment.result())) {
+        const ka::com::ApartmentScope apartment = ka::com::EnterSingleThreadedApartment();
+        if (FAILED(apartment.get())) {
             std::fprintf(stderr, "scalectl: COM cannot be initialised (HRESULT 0x%08lX)\n",
-                         static_cast<unsigned long>(apartment.result()));
+                         static_cast<unsigned long>(apartment.get()));
             return kExitNoControl;
         }
         return Run(parsed.options);

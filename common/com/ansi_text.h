@@ -6,13 +6,13 @@
 
 #include <string>
 
-namespace pendrax {
+namespace ka::com {
 
 // The text in the ANSI code page; a null BSTR is the empty text.
 std::string BstrToAnsi(BSTR text);
 std::string WideToAnsi(const wchar_t* text, size_t length);
 std::wstring AnsiToWide(const char* text);
 // A new automation string, or null when it cannot be allocated.
-BSTR AnsiToBstr(const char* text);
+BSTR AnsiToBstr(const char* text) noexcept;
 
-}  // namespace pendrax
+}  // namespace ka::com

@@ -1,8 +1,8 @@
-#include "service/ansi_text.h"
+#include "common/com/ansi_text.h"
 
 #include <climits>
 
-namespace pendrax {
+namespace ka::com {
 
 std::string WideToAnsi(const wchar_t* text, size_t length) {
     if (!text || length == 0 || length > INT_MAX) return {};
@@ -26,9 +26,13 @@ std::wstring AnsiToWide(const char* text) {
     return wide;
 }
 
-BSTR AnsiToBstr(const char* text) {
-    const std::wstring wide = AnsiToWide(text);
-    return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+BSTR AnsiToBstr(const char* text) noexcept {
+    try {
+        const std::wstring wide = AnsiToWide(text);
+        return SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    } catch (...) {
+        return nullptr;
+    }
 }
 
-}  // namespace pendrax
+}  // namespace ka::com
