@@ -6,6 +6,7 @@
 #include "admin/bas_win_reg.h"
 #include "admin/message_box.h"
 #include "admin/win_main.h"
+#include "common/profile_schema.h"
 
 namespace vantorel::basMain {
 
@@ -16,29 +17,6 @@ namespace {
 constexpr char kNewInstanceErrorTitle[] = "New Instance Error";
 constexpr char kDeleteQuestionTitle[] = "Delete Device Instance";
 constexpr char kDeleteErrorTitle[] = "Delete Error";
-constexpr char kDescriptionValue[] = "Description";
-
-// The device-key values of a new profile, in the order they are written. The text of
-// "Description" is made at each creation from the current date and time.
-struct ProfileValue {
-    const char* name;
-    const char* text;
-    const char* description;
-};
-constexpr ProfileValue kCreatedProfile[] = {
-    {"", "KolvaneAris.ScaleTRM07", ""},
-    {"Service", "Pendrax.DLL", ""},
-    {"Version", "1.4.0", ""},
-    {kDescriptionValue, nullptr, ""},
-    {"LogVerbosity", "2", "Logging verbosity level"},
-    {"SerialPort", "COM1", "Serial port this scale is plugged into."},
-    {"ModelNumber", "TRM-07", "The model number of the scale represented by this profile."},
-    {"BaudRate", "9600", "The baud rate of the connection between the scale and the POS terminal."},
-    {"DataSize", "7", ""},
-    {"Parity", "Even", ""},
-    {"StartBits", "1", ""},
-    {"StopBits", "1", ""},
-};
 
 std::string LowerCase(std::string text) {
     if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
@@ -91,20 +69,20 @@ std::string ProfileDescription(const SYSTEMTIME& createdAt) {
 }
 
 void SetLogFilePath(winMain& form, const std::string& path) {
-    const long status = basWinReg::ProviderKeyStatus(kProviderName);
+    const long status = basWinReg::ProviderKeyStatus(ka::profile::kProviderName);
     if (status == ERROR_FILE_NOT_FOUND || !path.empty()) {
         if (status == ERROR_FILE_NOT_FOUND &&
-            basWinReg::CreateProfileKey(basWinReg::kProviderPseudoClass, kProviderName) != ERROR_SUCCESS) {
+            basWinReg::CreateProfileKey(basWinReg::kProviderPseudoClass, ka::profile::kProviderName) != ERROR_SUCCESS) {
             ShowMessage(form.Window(), "Error trying to set the LogFile path.");
             return;
         }
-        const long rc = basWinReg::SetProfileValue(basWinReg::kProviderPseudoClass, kProviderName, kLogFileValue,
-                                                   path.empty() ? kDefaultLogFile : path, "");
-        if (rc != ERROR_SUCCESS) ShowMessage(form.Window(), SettingNotWritten(kLogFileValue, rc));
+        const long rc = basWinReg::SetProfileValue(basWinReg::kProviderPseudoClass, ka::profile::kProviderName, ka::profile::kLogFileValue,
+                                                   path.empty() ? ka::profile::kDefaultLogFile : path, "");
+        if (rc != ERROR_SUCCESS) ShowMessage(form.Window(), SettingNotWritten(ka::profile::kLogFileValue, rc));
     }
     form.SetControlText(MainControl::lblLogFile, basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass,
-                                                                            kProviderName, kLogFileValue,
-                                                                            kDefaultLogFile));
+                                                                            ka::profile::kProviderName, ka::profile::kLogFileValue,
+                                                                            ka::profile::kDefaultLogFile));
 }
 
 bool CreateDeviceInstance(winMain& form, const std::string& name) {
@@ -127,9 +105,10 @@ bool CreateDeviceInstance(winMain& form, const std::string& name) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     const std::string description = ProfileDescription(now);
-    for (const ProfileValue& value : kCreatedProfile) {
-        basWinReg::SetProfileValue(DeviceClass, name, value.name, value.text ? value.text : description,
-                                   value.description);
+    // The "Description" value is made at each creation from the current date and time.
+    for (const ka::profile::ValueSpec& value : ka::profile::kDeviceValues) {
+        basWinReg::SetProfileValue(DeviceClass, name, value.name, value.createdText ? value.createdText : description,
+                                   value.createdDescription);
     }
     const int position = form.AddListEntry(MainControl::lstInstances, name);
     form.SelectListPosition(MainControl::lstInstances, position);

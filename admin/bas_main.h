@@ -12,11 +12,6 @@ class winMain;
 
 namespace vantorel::basMain {
 
-inline constexpr char kScaleClass[] = "Scale";
-inline constexpr char kProviderName[] = "Kolvane-Aris";
-inline constexpr char kLogFileValue[] = "LogFile";
-inline constexpr char kDefaultLogFile[] = "c:\\OposAdmin.log";
-
 // The program-wide device class, set to "Scale" when the main window loads; every device-key
 // operation takes it as its key root.
 extern std::string DeviceClass;

@@ -7,12 +7,15 @@
 #include "admin/bas_main.h"
 #include "admin/bas_win_reg.h"
 #include "admin/win_main.h"
+#include "common/profile_schema.h"
 #include "common/unique_handle.h"
 
 namespace vantorel::basScale {
 
 namespace {
 
+using ka::profile::Spec;
+using ka::profile::Value;
 constexpr char kDefaultValueName[] = "";
 constexpr char kSerialCommPath[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
@@ -35,24 +38,24 @@ void RefreshDeviceList(winMain& form, const std::string& deviceClass) {
 }
 
 std::string GetSerialPort(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, "SerialPort", defaultText);
+    return DeviceSetting(deviceName, Spec(Value::SerialPort).name, defaultText);
 }
 
 std::string GetBaudRate(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, "BaudRate", defaultText);
+    return DeviceSetting(deviceName, Spec(Value::BaudRate).name, defaultText);
 }
 
 std::string GetParity(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, "Parity", defaultText);
+    return DeviceSetting(deviceName, Spec(Value::Parity).name, defaultText);
 }
 
 std::string GetLogVerbosity(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, "LogVerbosity", defaultText);
+    return DeviceSetting(deviceName, Spec(Value::LogVerbosity).name, defaultText);
 }
 
 std::string GetLogFile(const std::string&, const std::string&) {
-    return basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass, basMain::kProviderName, basMain::kLogFileValue,
-                                      basMain::kDefaultLogFile);
+    return basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass, ka::profile::kProviderName,
+                                      ka::profile::kLogFileValue, ka::profile::kDefaultLogFile);
 }
 
 std::vector<std::string> MachineSerialPorts() {

@@ -3,8 +3,9 @@
 #include <windows.h>
 
 #include <cstring>
-#include <vector>
 
+#include "common/profile_reader.h"
+#include "common/profile_schema.h"
 #include "common/unique_handle.h"
 
 namespace vantorel::basWinReg {
@@ -14,8 +15,8 @@ namespace {
 constexpr char kPathSeparator[] = "\\";
 
 std::string ParentPath(const std::string& keyRoot) {
-    if (keyRoot == kProviderPseudoClass) return kProviderRootPath;
-    return std::string(kDeviceRootPath) + kPathSeparator + keyRoot;
+    if (keyRoot == kProviderPseudoClass) return ka::profile::kProviderRoot;
+    return std::string(ka::profile::kDeviceRoot) + kPathSeparator + keyRoot;
 }
 
 std::string FullPath(const std::string& keyRoot, const std::string& keyName) {
@@ -24,11 +25,11 @@ std::string FullPath(const std::string& keyRoot, const std::string& keyName) {
 
 // Device classes only: the pseudo-class is not accepted by delete, exists and enumerate.
 std::string ClassPath(const std::string& deviceClass) {
-    return std::string(kDeviceRootPath) + kPathSeparator + deviceClass;
+    return std::string(ka::profile::kDeviceRoot) + kPathSeparator + deviceClass;
 }
 
-long OpenKey(const std::string& path, ka::UniqueKey& key, REGSAM access = KEY_ALL_ACCESS) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put());
+long OpenKey(const std::string& path, ka::UniqueKey& key) {
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, key.put());
 }
 
 // An empty value name addresses the key's default value.
@@ -43,45 +44,17 @@ std::string CutAtNul(const char* buffer, std::size_t length) {
 
 }  // namespace
 
-std::string WithDescription(const std::string& valueText, const std::string& description) {
-    if (description.empty()) return valueText;
-    return valueText + "  " + kDescriptionMarker + " " + description;
-}
-
-std::string WithoutDescription(const std::string& storedText) {
-    const auto marker = storedText.find(kDescriptionMarker);
-    if (marker == std::string::npos) return storedText;
-    auto end = storedText.find_last_not_of(' ', marker == 0 ? std::string::npos : marker - 1);
-    if (marker == 0 || end == std::string::npos) return std::string();
-    return storedText.substr(0, end + 1);
-}
-
 std::string GetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,
                             const std::string& defaultText) {
-    // Read access is enough: a user who may not change the profile still sees what it holds.
-    ka::UniqueKey key;
-    if (OpenKey(FullPath(keyRoot, keyName), key, KEY_READ) != ERROR_SUCCESS) return defaultText;
-
-    // Sized from the registry's own answer, so a value of any length (a long log path) reads back whole.
-    const char* name = ValueNameOrDefault(valueName);
-    std::vector<char> buffer;
-    DWORD type = REG_NONE;
-    long rc = ERROR_MORE_DATA;
-    while (rc == ERROR_MORE_DATA) {  // again if the value grew between the two questions
-        DWORD size = 0;
-        rc = RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size);
-        if (rc != ERROR_SUCCESS) break;
-        buffer.assign(size + 1, '\0');
-        rc = RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()), &size);
-        if (rc == ERROR_SUCCESS) buffer.resize(size);
-    }
-    if (rc != ERROR_SUCCESS || type != REG_SZ) return defaultText;
-    return WithoutDescription(CutAtNul(buffer.data(), buffer.size()));
+    std::string text;
+    return ka::profile::ReadProfileText(FullPath(keyRoot, keyName), valueName.c_str(), text) == ERROR_SUCCESS
+               ? text
+               : defaultText;
 }
 
 long SetProfileValue(const std::string& keyRoot, const std::string& keyName, const std::string& valueName,
                      const std::string& valueText, const std::string& description) {
-    const std::string stored = WithDescription(valueText, description);
+    const std::string stored = ka::profile::WithDescription(valueText, description);
     ka::UniqueKey key;
     const long rc = OpenKey(FullPath(keyRoot, keyName), key);
     if (rc != ERROR_SUCCESS) return rc;

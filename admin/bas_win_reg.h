@@ -9,12 +9,8 @@ namespace vantorel::basWinReg {
 
 // Key root that addresses the provider key instead of a device class (compared exactly).
 inline constexpr char kProviderPseudoClass[] = "--OPOS--PROVIDER--";
-inline constexpr char kDeviceRootPath[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS";
-inline constexpr char kProviderRootPath[] = "SOFTWARE\\OLEforRetail\\ServiceInfo";
 // Subkey names are enumerated into buffers of this many characters.
 inline constexpr unsigned kNameBufferSize = 100;
-// Separates a value's own text from the description appended to it.
-inline constexpr char kDescriptionMarker[] = "|||";
 
 // The value's text without its description, or `defaultText` when the value is absent, not
 // REG_SZ, or the key cannot be opened. An empty value name reads the
@@ -37,10 +33,5 @@ std::string EnumDeviceName(const std::string& deviceClass, short index);
 long ProviderKeyStatus(const std::string& providerName);
 // The result of opening any profile key; the registry matches its name in any casing.
 long ProfileKeyStatus(const std::string& keyRoot, const std::string& keyName);
-
-// The text as stored: the value text, or the value text + "  ||| " + description.
-std::string WithDescription(const std::string& valueText, const std::string& description);
-// The text before the first description marker without its trailing spaces, or the text unchanged.
-std::string WithoutDescription(const std::string& storedText);
 
 }  // namespace vantorel::basWinReg

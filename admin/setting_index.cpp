@@ -1,5 +1,7 @@
 #include "admin/setting_index.h"
 
+#include "common/leading_number.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -14,10 +16,7 @@ constexpr std::string_view kPortPrefix = "COM";
 constexpr std::size_t kPortNumberOffset = 3;
 constexpr int kDefaultBaudRateIndex = 3;
 constexpr double kLargestPortNumber = 2147483647.0;
-constexpr double kBaudRates[] = {1200, 2400, 4800, 9600, 19200};
 
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
 char ToUpper(char c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 char ToLower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -41,26 +40,9 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
 
 }  // namespace
 
-double LeadingNumber(std::string_view text) noexcept {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i])) ++i;
-    double sign = 1;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        if (text[i] == '-') sign = -1;
-        ++i;
-    }
-    double value = 0;
-    while (i < text.size() && IsDigit(text[i])) value = value * 10 + (text[i++] - '0');
-    if (i < text.size() && text[i] == '.') {
-        double scale = 0.1;
-        for (++i; i < text.size() && IsDigit(text[i]); ++i, scale /= 10) value += (text[i] - '0') * scale;
-    }
-    return sign * value;
-}
-
 int SerialPortNumber(std::string_view text) noexcept {
     if (!ContainsIgnoringCase(text, kPortPrefix)) return 0;
-    const double number = text.size() > kPortNumberOffset ? LeadingNumber(text.substr(kPortNumberOffset)) : 0;
+    const double number = text.size() > kPortNumberOffset ? ka::LeadingValue(text.substr(kPortNumberOffset)) : 0;
     if (number >= 1 && number <= kLargestPortNumber && number == std::floor(number)) return static_cast<int>(number);
     return 0;
 }
@@ -71,9 +53,9 @@ int SerialPortIndex(std::string_view text) noexcept {
 }
 
 int BaudRateEntry(std::string_view text) noexcept {
-    const double rate = LeadingNumber(text);
-    for (std::size_t i = 0; i < std::size(kBaudRates); ++i) {
-        if (rate == kBaudRates[i]) return static_cast<int>(i);
+    const double rate = ka::LeadingValue(text);
+    for (std::size_t i = 0; i < kBaudRateEntries.size(); ++i) {
+        if (rate == ka::LeadingValue(kBaudRateEntries[i])) return static_cast<int>(i);
     }
     return kNoEntry;
 }

@@ -8,19 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "common/profile_schema.h"
+
 namespace vantorel::basScale {
 
-inline constexpr std::array<const char*, 10> kSerialPortEntries = {
-    "COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9", "COM10"};
-inline constexpr std::array<const char*, 5> kBaudRateEntries = {"1200", "2400", "4800", "9600", "19200"};
-inline constexpr std::array<const char*, 5> kParityEntries = {"None", "Odd", "Even", "Blank", "Space"};
-inline constexpr std::array<const char*, 5> kVerbosityEntries = {
-    "0 - Critical Errors", "1 - Warnings", "2 - Informational Messages", "3 - Internal Function Call Traces",
-    "4 - Internal Function Call Traces and Return Value Traces"};
-
-// The number that begins the text: blanks skipped, then an optional sign, digits and an optional
-// decimal fraction. Text without digits there reads as 0.
-double LeadingNumber(std::string_view text) noexcept;
+// The lists' vocabulary is the profile schema's.
+using ka::profile::kBaudRateEntries;
+using ka::profile::kParityEntries;
+using ka::profile::kSerialPortEntries;
+using ka::profile::kVerbosityEntries;
 
 // "COM" anywhere (any case), then the number from the fourth character: 1 to 10 -> number - 1, else 0.
 int SerialPortIndex(std::string_view text) noexcept;

@@ -108,7 +108,7 @@ std::string ProgramVersion() {
     UINT length = 0;
     if (!VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed) return std::string();
     return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." + std::to_string(LOWORD(fixed->dwFileVersionMS)) +
-           "." + std::to_string(LOWORD(fixed->dwFileVersionLS));
+           "." + std::to_string(HIWORD(fixed->dwFileVersionLS));
 }
 
 void winAbout::Show(HINSTANCE instance) {

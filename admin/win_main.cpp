@@ -16,6 +16,7 @@
 #include "admin/win_log_file.h"
 #include "admin/window_binding.h"
 #include "common/opos.h"
+#include "common/profile_schema.h"
 
 namespace vantorel {
 
@@ -45,9 +46,7 @@ constexpr char kControlNotInstalled[] = "The OPOS Scale control object is not in
 // of the user writes there.
 struct SettingList {
     MainControl list;
-    const char* valueName;
-    const char* description;
-    const char* defaultText;
+    ka::profile::Value value;
     std::string (*read)(const std::string& deviceName, const std::string& defaultText);
     // Which entry a text stands for (kNoEntry for none): texts standing for the same entry match.
     int (*entryOf)(std::string_view text) noexcept;
@@ -59,15 +58,14 @@ int PortEntryOf(std::string_view text) noexcept {
     return number > 0 ? number : basScale::kNoEntry;
 }
 
+using V = ka::profile::Value;
 const SettingList kSettingLists[] = {
-    {MainControl::lstSerialPort, "SerialPort", "Port on which scale is attached", "COM1", &basScale::GetSerialPort,
-     &PortEntryOf, &winMain::lstSerialPort_Click},
-    {MainControl::lstBaudRate, "BaudRate", "Baud rate of connection between scale and POS terminal", "9600",
-     &basScale::GetBaudRate, &basScale::BaudRateEntry, &winMain::lstBaudRate_Click},
-    {MainControl::lstParity, "Parity", "", "None", &basScale::GetParity, &basScale::ParityEntry,
-     &winMain::lstParity_Click},
-    {MainControl::lstVerbosity, "LogVerbosity", "Logging verbosity level", "2", &basScale::GetLogVerbosity,
-     &basScale::VerbosityEntry, &winMain::lstVerbosity_Click},
+    {MainControl::lstSerialPort, V::SerialPort, &basScale::GetSerialPort, &PortEntryOf, &winMain::lstSerialPort_Click},
+    {MainControl::lstBaudRate, V::BaudRate, &basScale::GetBaudRate, &basScale::BaudRateEntry,
+     &winMain::lstBaudRate_Click},
+    {MainControl::lstParity, V::Parity, &basScale::GetParity, &basScale::ParityEntry, &winMain::lstParity_Click},
+    {MainControl::lstVerbosity, V::LogVerbosity, &basScale::GetLogVerbosity, &basScale::VerbosityEntry,
+     &winMain::lstVerbosity_Click},
 };
 static_assert(std::size(kSettingLists) == kSettingListCount);
 
@@ -332,13 +330,13 @@ void winMain::ShowSetting(std::size_t setting, const std::string& stored) {
 
 void winMain::ShowStoredSetting(std::size_t setting, const std::string& deviceName) {
     const SettingList& shown = kSettingLists[setting];
-    ShowSetting(setting, shown.read(deviceName, shown.defaultText));
+    ShowSetting(setting, shown.read(deviceName, ka::profile::Spec(shown.value).defaultText));
 }
 
 void winMain::Form_Load() {
     ShowWindow(window_, showCommand_);
     UpdateWindow(window_);
-    basMain::DeviceClass = basMain::kScaleClass;
+    basMain::DeviceClass = ka::profile::kScaleClass;
     mnuUpdateDeviceInstances_Click();
     SetFocus(Control(ListCount(MainControl::lstInstances) == 0 ? MainControl::btnAdd : MainControl::lstInstances));
     basMain::EnableInstanceList(*this, true);
@@ -519,7 +517,7 @@ void winMain::lstInstances_Click() {
     const std::string name = ControlText(MainControl::lstInstances);
     // Showing a device writes nothing: only a pick of the user in a setting list does.
     for (std::size_t setting = 0; setting < std::size(kSettingLists); ++setting) ShowStoredSetting(setting, name);
-    SetControlText(MainControl::lblLogFile, basScale::GetLogFile(name, basMain::kDefaultLogFile));
+    SetControlText(MainControl::lblLogFile, basScale::GetLogFile(name, ka::profile::kDefaultLogFile));
     if (name.empty()) {
         basMain::EnableInstanceList(*this, true);
         basMain::EnableConfigControls(*this, false);
@@ -536,10 +534,11 @@ void winMain::ListChanged(MainControl list) {
     const std::size_t setting = SettingOf(list);
     const SettingList& picked = kSettingLists[setting];
     if (!name.empty()) {
-        const long rc = basWinReg::SetProfileValue(basMain::DeviceClass, name, picked.valueName, ControlText(list),
-                                                   picked.description);
+        const ka::profile::ValueSpec& spec = ka::profile::Spec(picked.value);
+        const long rc =
+            basWinReg::SetProfileValue(basMain::DeviceClass, name, spec.name, ControlText(list), spec.pickDescription);
         if (rc == ERROR_SUCCESS) return;
-        ShowMessage(window_, SettingNotWritten(picked.valueName, rc));
+        ShowMessage(window_, SettingNotWritten(spec.name, rc));
     }
     // Nothing was written: the list shows what is stored.
     ShowStoredSetting(setting, name);

@@ -4,8 +4,6 @@
 
 #include <cstdio>
 
-#include "service/module.h"
-#include "service/scale_trm07.h"
 
 namespace pendrax {
 
@@ -22,10 +20,10 @@ constexpr char kZeroingComplete[] = "Scale Zeroing Process Complete";
 
 class HealthCheckDialog {
 public:
-    explicit HealthCheckDialog(CScaleTRM07& scale) noexcept : scale_(scale) {}
+    explicit HealthCheckDialog(HealthCheckTarget& target) noexcept : scale_(target) {}
 
-    INT_PTR Show() noexcept {
-        return DialogBoxParamA(ModuleHandle(), MAKEINTRESOURCEA(IDD_HEALTH_CHECK), nullptr, &DialogProc,
+    INT_PTR Show(HINSTANCE resources) noexcept {
+        return DialogBoxParamA(resources, MAKEINTRESOURCEA(IDD_HEALTH_CHECK), nullptr, &DialogProc,
                                reinterpret_cast<LPARAM>(this));
     }
 
@@ -38,7 +36,7 @@ private:
     void btnZeroScale_Click();
     void SetStatus(const char* text) noexcept;
 
-    CScaleTRM07& scale_;
+    HealthCheckTarget& scale_;
     HWND window_ = nullptr;
     char status_[kStatusTextLimit + 1] = {};
 };
@@ -111,9 +109,9 @@ std::string WeightStatusText(long weight) {
     return text;
 }
 
-bool RunHealthCheckDialog(CScaleTRM07& scale) {
-    HealthCheckDialog dialog(scale);
-    const INT_PTR closedWith = dialog.Show();
+bool RunHealthCheckDialog(HINSTANCE resources, HealthCheckTarget& target) {
+    HealthCheckDialog dialog(target);
+    const INT_PTR closedWith = dialog.Show(resources);
     return closedWith == IDOK || closedWith == IDCANCEL;
 }
 

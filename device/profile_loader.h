@@ -1,16 +1,12 @@
 #pragma once
-// Reading the device profile from the registry into the state record.
+// Reading the device profile from the registry into the device link.
 
 #include <string>
 
-#include "service/scale_state.h"
+#include "device/device_link.h"
 
 namespace pendrax {
 
-constexpr char kDeviceRoot[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS";
-constexpr char kProviderRoot[] = "SOFTWARE\\OLEforRetail\\ServiceInfo";
-constexpr char kProviderName[] = "Kolvane-Aris";
-constexpr char kDefaultLogFile[] = "c:\\OposAdmin.log";
 constexpr char kClaimLockPrefix[] = "KA-Scale-Claim-";
 
 // 0 with the value's text (description suffix cut), or a Windows error code.
@@ -21,6 +17,6 @@ long ReadProfileString(const char* deviceClass, const char* deviceName, const ch
 long ReadProfileNumber(const char* deviceClass, const char* deviceName, const char* valueName, long& number);
 
 // OPOS_SUCCESS, or OPOS_E_FAILURE when the claim mutex cannot be created.
-long LoadDeviceProfile(ScaleState& state, const char* deviceClass, const char* deviceName);
+long LoadDeviceProfile(DeviceLink& link, const char* deviceClass, const char* deviceName);
 
 }  // namespace pendrax

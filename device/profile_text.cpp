@@ -1,6 +1,6 @@
 #include "device/profile_text.h"
 
-#include "device/leading_number.h"
+#include "common/leading_number.h"
 
 namespace pendrax {
 
@@ -32,19 +32,11 @@ constexpr StopBitsText kStopBitsTexts[] = {{"1.5", kOneAndHalfStopBits}, {"2", k
 constexpr std::string_view kDeviceNamespace = "\\\\.\\";
 }  // namespace
 
-std::string StripDescription(std::string_view stored) {
-    const std::size_t marker = stored.find(kDescriptionMarker);
-    if (marker == std::string_view::npos) return std::string(stored);
-    std::size_t end = marker;
-    while (end > 0 && IsBlank(stored[end - 1])) --end;
-    return std::string(stored.substr(0, end));
-}
-
 long ParseProfileNumber(std::string_view text, long& number) {
-    number = LeadingDecimal(text);
+    number = ka::LeadingDecimal(text);
     if (number != 0) return 0;
     // A zero counts only when the text plainly starts one; "-0", letters and "" do not.
-    if (!text.empty() && (text.front() == '0' || IsBlank(text.front()))) return 0;
+    if (!text.empty() && (text.front() == '0' || ka::IsBlank(text.front()))) return 0;
     return -1;
 }
 

@@ -1,15 +1,10 @@
 #pragma once
-// Profile value text rules shared by both deliverables. Pure: no Windows headers.
+// How the service object reads a profile value's text into its settings. Pure: no Windows headers.
 
 #include <string>
 #include <string_view>
 
 namespace pendrax {
-
-constexpr std::string_view kDescriptionMarker = "|||";
-
-// The value's own text: cut at the first "|||" and the white space that ends it dropped.
-std::string StripDescription(std::string_view stored);
 
 // The service object's number rule: 0 and the leading decimal number, or -1 when the text
 // does not start with a number ("0" or white space may start a zero).

@@ -2,11 +2,13 @@
 
 #include <string_view>
 
-#include "device/leading_number.h"
+#include "common/leading_number.h"
 
 namespace pendrax {
 
 namespace {
+using ka::IsDigit;
+
 constexpr char kStatusMark = 'S';
 constexpr char kDecimalPoint = '.';
 constexpr std::size_t kStatusOnlyMarkAt = 1;
@@ -56,7 +58,7 @@ ParsedReply ParseWeightReply(const char* reply) noexcept {
 
     if (text.size() > kStatusOnlyMarkAt && text[kStatusOnlyMarkAt] == kStatusMark) {
         parsed.kind = ReplyKind::StatusOnly;
-        parsed.status = LeadingDecimal(text.substr(kStatusOnlyMarkAt + 1));
+        parsed.status = ka::LeadingDecimal(text.substr(kStatusOnlyMarkAt + 1));
         parsed.hasStatus = true;
         return parsed;
     }
@@ -74,7 +76,7 @@ ParsedReply ParseWeightReply(const char* reply) noexcept {
     }
     parsed.kind = ReplyKind::Reading;
     parsed.weight = weight;
-    parsed.status = LeadingDecimal(text.substr(mark + 1));
+    parsed.status = ka::LeadingDecimal(text.substr(mark + 1));
     parsed.hasStatus = true;
     return parsed;
 }

@@ -69,9 +69,9 @@ private:
     ULONGLONG deadline_ = 0;
 };
 
-long ConverseOnPort(ScaleState& state, char command, char* reply, DWORD capacity, DWORD limitMs) {
+long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity, DWORD limitMs) {
     std::memset(reply, 0, capacity + 1);
-    const HANDLE port = state.port.get();
+    const HANDLE port = link.port.get();
     // Whatever arrived before this request is no answer to it: the late or overlong reply of an
     // earlier request would otherwise be read as this one's, an old weight taken for the current.
     PurgeComm(port, PURGE_RXCLEAR);
@@ -81,55 +81,55 @@ long ConverseOnPort(ScaleState& state, char command, char* reply, DWORD capacity
     PortOperation write(port);
     write.SetDeadline(GetTickCount64() + limitMs);
     if (!write.MakeEvent()) {
-        LogLine(state, zel::kCritical, "First OverLapped event not set");
+        link.log.Line(zel::kCritical, "First OverLapped event not set");
         return opos::OPOS_E_ILLEGAL;
     }
     if (!write.Started(WriteFile(port, request, kRequestLength, nullptr, write.Record()))) {
-        LogLine(state, zel::kCritical, "WriteFile: %d", static_cast<long>(GetLastError()));
+        link.log.Line(zel::kCritical, "WriteFile: %d", static_cast<long>(GetLastError()));
         return opos::OPOS_E_ILLEGAL;
     }
 
     // A read still pending when this ends is cancelled before the buffer, record and event go.
     PortOperation read(port);
     if (!read.MakeEvent()) {
-        LogLine(state, zel::kCritical, "Second OverLapped event not set");
+        link.log.Line(zel::kCritical, "Second OverLapped event not set");
         return opos::OPOS_E_ILLEGAL;
     }
     if (!read.Started(ReadFile(port, reply, capacity, nullptr, read.Record()))) {
-        LogLine(state, zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), reply);
+        link.log.Line(zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), reply);
         return opos::OPOS_E_ILLEGAL;
     }
 
     const DWORD waitResult = WaitForSingleObject(read.Event(), limitMs);
     if (waitResult != WAIT_OBJECT_0) {
-        LogLine(state, zel::kCritical, "Wait Object error reading scale: LE=%d, Response=%d",
+        link.log.Line(zel::kCritical, "Wait Object error reading scale: LE=%d, Response=%d",
                 static_cast<long>(GetLastError()), static_cast<long>(waitResult));
         return opos::OPOS_E_ILLEGAL;
     }
     DWORD count = read.Transferred();
     if (count > capacity) count = capacity;
     reply[count] = '\0';
-    LogLine(state, zel::kDataFlow, "Success: LE=%d; Bytes=%d; Data=%s", static_cast<long>(GetLastError()),
+    link.log.Line(zel::kDataFlow, "Success: LE=%d; Bytes=%d; Data=%s", static_cast<long>(GetLastError()),
             static_cast<long>(count), reply);
     return opos::OPOS_SUCCESS;
 }
 }  // namespace
 
-long Converse(ScaleState& state, char command, char* reply, DWORD capacity, DWORD limitMs) {
+long Converse(DeviceLink& link, char command, char* reply, DWORD capacity, DWORD limitMs) {
     if (!reply) return opos::OPOS_E_ILLEGAL;
     // One conversation at a time on the port: replies must not cross.
-    std::lock_guard<ka::CriticalSection> hold(state.conversationLock);
-    return ConverseOnPort(state, command, reply, capacity, limitMs);
+    std::lock_guard<ka::CriticalSection> hold(link.conversationLock);
+    return ConverseOnPort(link, command, reply, capacity, limitMs);
 }
 
-long ReadScale(ScaleState& state, long& weight, long& hardwareStatus, long& commResult) {
+long ReadScale(DeviceLink& link, long& weight, long& hardwareStatus, long& commResult) {
     weight = 0;
     hardwareStatus = 0;
     commResult = 0;
     char reply[kReplyCapacity + 1] = {};
-    commResult = Converse(state, 'W', reply, kReplyCapacity, kWeighLimitMs);
+    commResult = Converse(link, 'W', reply, kReplyCapacity, kWeighLimitMs);
     if (commResult != 0) {
-        LogLine(state, zel::kCritical, "Scale Communication Failure: LE:%d", static_cast<long>(GetLastError()));
+        link.log.Line(zel::kCritical, "Scale Communication Failure: LE:%d", static_cast<long>(GetLastError()));
         return -1;
     }
 
@@ -137,26 +137,26 @@ long ReadScale(ScaleState& state, long& weight, long& hardwareStatus, long& comm
     if (parsed.hasStatus) hardwareStatus = parsed.status;
     switch (parsed.kind) {
     case ReplyKind::StatusOnly:
-        LogLine(state, zel::kCritical, "Unusable Reading: LE:%d; Hardware Status:%s", static_cast<long>(GetLastError()),
+        link.log.Line(zel::kCritical, "Unusable Reading: LE:%d; Hardware Status:%s", static_cast<long>(GetLastError()),
                 reply);
         return -1;
     case ReplyKind::WrongLength:
-        LogLine(state, zel::kCritical, "Only received %d of an expected 16 bytes.  [%s]",
+        link.log.Line(zel::kCritical, "Only received %d of an expected 16 bytes.  [%s]",
                 static_cast<long>(parsed.length), reply);
         commResult = kWrongLength;
         return -1;
     case ReplyKind::Uninterpretable:
-        LogLine(state, zel::kCritical, "Problem interpreting scale reading string: %s", reply);
+        link.log.Line(zel::kCritical, "Problem interpreting scale reading string: %s", reply);
         return -1;
     case ReplyKind::Reading:
         break;
     }
     if (!IsAcceptableStatus(parsed.status)) {
-        LogLine(state, zel::kCritical, "Unacceptable Hardware status of %d", parsed.status);
+        link.log.Line(zel::kCritical, "Unacceptable Hardware status of %d", parsed.status);
         return -1;
     }
     weight = parsed.weight;
-    LogLine(state, zel::kDataFlow, "LE=%d; MSG=%s; Weight=%d, Hardware Status: %d", static_cast<long>(GetLastError()),
+    link.log.Line(zel::kDataFlow, "LE=%d; MSG=%s; Weight=%d, Hardware Status: %d", static_cast<long>(GetLastError()),
             reply, weight, parsed.status);
     return 0;
 }

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "service/scale_state.h"
+#include "device/device_link.h"
 
 namespace pendrax {
 
@@ -13,9 +13,9 @@ constexpr DWORD kZeroLimitMs = 5000;
 
 // 0 when a reply was collected into `reply` (terminated), OPOS_E_ILLEGAL on any failure.
 // `reply` must hold capacity + 1 characters.
-long Converse(ScaleState& state, char command, char* reply, DWORD capacity, DWORD limitMs);
+long Converse(DeviceLink& link, char command, char* reply, DWORD capacity, DWORD limitMs);
 
 // 0 for a usable weight, -1 otherwise; see the reply rules in reply_parser.h.
-long ReadScale(ScaleState& state, long& weight, long& hardwareStatus, long& commResult);
+long ReadScale(DeviceLink& link, long& weight, long& hardwareStatus, long& commResult);
 
 }  // namespace pendrax

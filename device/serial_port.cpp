@@ -13,16 +13,16 @@ constexpr COMMTIMEOUTS kPortTimeouts = {100, 0, 0, 0, 0};
 
 // What the configuration steps work on: the opened port and the block it reported.
 struct PortSetup {
-    const ScaleState& state;
+    const DeviceSettings& settings;
     HANDLE port;
     DCB dcb;
 };
 
 bool ApplyLineSettings(PortSetup& setup) {
-    setup.dcb.BaudRate = setup.state.baudRate;
-    setup.dcb.ByteSize = setup.state.dataBits;
-    setup.dcb.Parity = setup.state.parity;
-    setup.dcb.StopBits = setup.state.stopBits;
+    setup.dcb.BaudRate = setup.settings.baudRate;
+    setup.dcb.ByteSize = setup.settings.dataBits;
+    setup.dcb.Parity = setup.settings.parity;
+    setup.dcb.StopBits = setup.settings.stopBits;
     return SetCommState(setup.port, &setup.dcb) != FALSE;
 }
 bool ApplyQueues(PortSetup& setup) { return SetupComm(setup.port, kQueueBytes, kQueueBytes) != FALSE; }
@@ -44,47 +44,47 @@ constexpr ConfigurationStep kConfigurationSteps[] = {
     {ApplyTimeouts, "SetCommTimeouts Failed, %d"},
 };
 
-long OpenPort(ScaleState& state) {
-    if (state.deviceEnabled) return opos::OPOS_SUCCESS;
-    ka::UniqueFile port(CreateFileA(state.serialPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+long OpenPort(DeviceLink& link) {
+    if (link.deviceEnabled) return opos::OPOS_SUCCESS;
+    ka::UniqueFile port(CreateFileA(link.settings.serialPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr));
     if (!port) return opos::OPOS_E_NOSERVICE;
 
-    PortSetup setup{state, port.get(), {}};
+    PortSetup setup{link.settings, port.get(), {}};
     setup.dcb.DCBlength = sizeof setup.dcb;
     if (!GetCommState(port.get(), &setup.dcb)) {
         port.reset();
-        LogLine(state, zel::kCritical, "GetCommState Failed");
+        link.log.Line(zel::kCritical, "GetCommState Failed");
         return opos::OPOS_E_NOSERVICE;
     }
     bool configured = true;
     for (const auto& step : kConfigurationSteps) {
         if (!step.apply(setup)) {
-            LogLine(state, zel::kCritical, step.failureLine, static_cast<long>(GetLastError()));
+            link.log.Line(zel::kCritical, step.failureLine, static_cast<long>(GetLastError()));
             configured = false;
         }
     }
     if (!configured) return opos::OPOS_E_NOSERVICE;
 
-    state.port = std::move(port);
-    state.deviceEnabled = TRUE;
-    LogLine(state, zel::kInformation, "Device enabled successfully.");
+    link.port = std::move(port);
+    link.deviceEnabled = TRUE;
+    link.log.Line(zel::kInformation, "Device enabled successfully.");
     return opos::OPOS_SUCCESS;
 }
 
-long ClosePort(ScaleState& state) {
-    if (!state.deviceEnabled) return opos::OPOS_SUCCESS;
+long ClosePort(DeviceLink& link) {
+    if (!link.deviceEnabled) return opos::OPOS_SUCCESS;
     {
         // A conversation on another thread finishes with the handle before it goes.
-        std::lock_guard<ka::CriticalSection> hold(state.conversationLock);
-        state.port.reset();
-        state.deviceEnabled = FALSE;
+        std::lock_guard<ka::CriticalSection> hold(link.conversationLock);
+        link.port.reset();
+        link.deviceEnabled = FALSE;
     }
-    LogLine(state, zel::kInformation, "Device disabled successfully.");
+    link.log.Line(zel::kInformation, "Device disabled successfully.");
     return opos::OPOS_SUCCESS;
 }
 }  // namespace
 
-long SetPortOpen(ScaleState& state, bool open) { return open ? OpenPort(state) : ClosePort(state); }
+long SetPortOpen(DeviceLink& link, bool open) { return open ? OpenPort(link) : ClosePort(link); }
 
 }  // namespace pendrax

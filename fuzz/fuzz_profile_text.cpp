@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "device/leading_number.h"
+#include "common/profile_schema.h"
 #include "device/profile_text.h"
 #include "fuzz/fuzz_check.h"
 
@@ -25,9 +25,9 @@ long LibraryNumber(const std::string& text) {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
 void CheckStripDescription(std::string_view stored) {
-    const std::string text = pendrax::StripDescription(stored);
+    const std::string text = ka::profile::StripDescription(stored);
     FUZZ_CHECK(stored.substr(0, text.size()) == text);
-    const std::size_t marker = stored.find(pendrax::kDescriptionMarker);
+    const std::size_t marker = stored.find(ka::profile::kDescriptionMarker);
     if (marker == std::string_view::npos) {
         FUZZ_CHECK(text.size() == stored.size());
         return;

@@ -7,12 +7,13 @@
 #include <string_view>
 
 #include "admin/setting_index.h"
+#include "common/leading_number.h"
 #include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace vantorel::basScale;
     const std::string_view text(reinterpret_cast<const char*>(data), size);
-    const double number = LeadingNumber(text);
+    const double number = ka::LeadingValue(text);
     FUZZ_CHECK(!std::isnan(number));
     const int port = SerialPortIndex(text);
     FUZZ_CHECK(port >= 0 && port < static_cast<int>(kSerialPortEntries.size()));

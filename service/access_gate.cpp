@@ -7,25 +7,25 @@ namespace pendrax {
 long CScaleTRM07::ForeignClaimProbe(const char* routine) {
     // A mutex belongs to a thread: the probe passes when the lock is free, held by this thread
     // or abandoned, and never keeps it.
-    const HANDLE lock = state_.claimLock.get();
+    const HANDLE lock = state_.device.claimLock.get();
     const DWORD wait = lock ? WaitForSingleObject(lock, 0) : WAIT_FAILED;
     if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
         ReleaseMutex(lock);
         return opos::OPOS_SUCCESS;
     }
-    LogLine(state_, zel::kCritical, "Device is claimed by someone else.");
+    state_.log.Line(zel::kCritical, "Device is claimed by someone else.");
     return FailureExit(routine, opos::OPOS_E_CLAIMED);
 }
 
 long CScaleTRM07::OwnClaimTest(const char* routine) {
-    if (state_.claimed) return opos::OPOS_SUCCESS;
-    LogLine(state_, zel::kCritical, "Device is not claimed by me.");
+    if (state_.device.claimed) return opos::OPOS_SUCCESS;
+    state_.log.Line(zel::kCritical, "Device is not claimed by me.");
     return FailureExit(routine, opos::OPOS_E_NOTCLAIMED);
 }
 
 long CScaleTRM07::EnabledTest(const char* routine) {
-    if (state_.deviceEnabled) return opos::OPOS_SUCCESS;
-    LogLine(state_, zel::kCritical, "Device is not enabled.");
+    if (state_.device.deviceEnabled) return opos::OPOS_SUCCESS;
+    state_.log.Line(zel::kCritical, "Device is not enabled.");
     return FailureExit(routine, opos::OPOS_E_DISABLED);
 }
 

@@ -11,34 +11,34 @@ constexpr char kDeviceEnabledRoutine[] = "SetPropertyNumber(DeviceEnabled)";
 }
 
 long CScaleTRM07::Claim(long timeout) {
-    LogLine(state_, zel::kFunctTrace, "ENTER [Claim].");
-    LogLine(state_, zel::kDataFlow, "  * Timeout = [%d].", timeout);
+    state_.log.Line(zel::kFunctTrace, "ENTER [Claim].");
+    state_.log.Line(zel::kDataFlow, "  * Timeout = [%d].", timeout);
     // The probe comes first, so another holder answers at once whatever the timeout.
     if (const long r = ForeignClaimProbe("Claim")) return r;
-    if (state_.claimed) {
-        LogLine(state_, zel::kSignificant, "Device has *already* been claimed by me.");
+    if (state_.device.claimed) {
+        state_.log.Line(zel::kSignificant, "Device has *already* been claimed by me.");
         return SuccessExit("Claim");
     }
-    return Exit("Claim", ClaimLock(state_, timeout));
+    return Exit("Claim", ClaimLock(state_.device, timeout));
 }
 
 long CScaleTRM07::ReleaseDevice() {
-    LogLine(state_, zel::kFunctTrace, "ENTER [ReleaseDevice].");
+    state_.log.Line(zel::kFunctTrace, "ENTER [ReleaseDevice].");
     if (const long r = GateProbeAndClaim("ReleaseDevice")) return r;
     WaitForEventThread();
-    if (state_.deviceEnabled) SetPortOpen(state_, false);
-    return Exit("ReleaseDevice", ReleaseClaimLock(state_));
+    if (state_.device.deviceEnabled) SetPortOpen(state_.device, false);
+    return Exit("ReleaseDevice", ReleaseClaimLock(state_.device));
 }
 
 void CScaleTRM07::SetDeviceEnabled(long number) {
     if (number == 0) {
         WaitForEventThread();
-        SetPortOpen(state_, false);
+        SetPortOpen(state_.device, false);
         SuccessExit(kDeviceEnabledRoutine);
         return;
     }
     if (GateProbeAndClaim(kDeviceEnabledRoutine) != opos::OPOS_SUCCESS) return;
-    Exit(kDeviceEnabledRoutine, SetPortOpen(state_, true));
+    Exit(kDeviceEnabledRoutine, SetPortOpen(state_.device, true));
 }
 
 }  // namespace pendrax

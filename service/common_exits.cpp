@@ -13,14 +13,14 @@ void CScaleTRM07::StoreResult(long result) {
 }
 
 long CScaleTRM07::SuccessExit(const char* routine) {
-    LogLine(state_, zel::kFunctTrace, "LEAVE [%s].", routine);
+    state_.log.Line(zel::kFunctTrace, "LEAVE [%s].", routine);
     StoreResult(opos::OPOS_SUCCESS);
     return opos::OPOS_SUCCESS;
 }
 
 long CScaleTRM07::FailureExit(const char* routine, long result) {
-    LogLine(state_, zel::kDataFlow, "Routine returned unsuccessful result [%s] [%d].", routine, result);
-    LogLine(state_, zel::kFunctTrace, "LEAVE [%s].", routine);
+    state_.log.Line(zel::kDataFlow, "Routine returned unsuccessful result [%s] [%d].", routine, result);
+    state_.log.Line(zel::kFunctTrace, "LEAVE [%s].", routine);
     StoreResult(result);
     return result;
 }

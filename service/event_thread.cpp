@@ -25,11 +25,6 @@ bool AsyncReadPending(ScaleState& state) {
 
 void EndAsyncReadPending(ScaleState& state) { InterlockedExchange(&state.asyncReadPending, 0); }
 
-void SetEventThreadCategory(ScaleState& state) {
-    if (!state.categorySlot) return;
-    TlsSetValue(state.categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kEventThread)));
-}
-
 bool Signalled(HANDLE event) { return event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
 
 // A missing control object or a failing call is logged; neither ends the thread. Once a
@@ -38,29 +33,29 @@ bool Signalled(HANDLE event) { return event && WaitForSingleObject(event, 0) == 
 void Fire(ScaleState& state, HANDLE stopRequest, EventRequest which, std::initializer_list<VARIANT> args) {
     const char* name = EventRequestName(which);
     if (Signalled(stopRequest)) {
-        LogLine(state, zel::kSignificant, "Device is being disabled, released or closed; %s event skipped.", name);
+        state.log.Line(zel::kSignificant, "Device is being disabled, released or closed; %s event skipped.", name);
         return;
     }
     if (!CanCallEventRequest(state.link, which)) {
-        LogLine(state, zel::kSignificant, "No control object to receive the %s event; event skipped.", name);
+        state.log.Line(zel::kSignificant, "No control object to receive the %s event; event skipped.", name);
         return;
     }
     const HRESULT hr = CallEventRequest(state.link, which, args);
     if (FAILED(hr)) {
-        LogLine(state, zel::kCritical, "CO's %s Event Request Method failed; HRESULT=[%d].", name,
+        state.log.Line(zel::kCritical, "CO's %s Event Request Method failed; HRESULT=[%d].", name,
                 static_cast<long>(hr));
         return;
     }
-    LogLine(state, zel::kInformation, "Completed firing CO's %s Event Request Method.", name);
+    state.log.Line(zel::kInformation, "Completed firing CO's %s Event Request Method.", name);
 }
 
 void FireData(ScaleState& state, HANDLE stopRequest, long weight) {
-    LogLine(state, zel::kInformation, "Firing CO's SOData Event Request Method.");
+    state.log.Line(zel::kInformation, "Firing CO's SOData Event Request Method.");
     Fire(state, stopRequest, kSOData, {ka::com::LongArg(weight)});
 }
 
 void FireError(ScaleState& state, HANDLE stopRequest, long commResult, long hardwareStatus) {
-    LogLine(state, zel::kInformation, "Firing CO's SOError Event Request Method.  Comm: %d; Hardware: %d",
+    state.log.Line(zel::kInformation, "Firing CO's SOError Event Request Method.  Comm: %d; Hardware: %d",
             commResult, hardwareStatus);
     long response = kErrorResponseClear;
     // ResultCode, ResultCodeExtended, ErrorLocus, pErrorResponse.
@@ -78,7 +73,7 @@ HANDLE EventThread::Start(CScaleTRM07& scale) noexcept {
                             &library)) {
         return nullptr;
     }
-    volatile LONG& pending = scale.State().asyncReadPending;
+    volatile LONG& pending = scale.state_.asyncReadPending;
     InterlockedExchange(&pending, 1);
     scale.TakeHold();
     LockServer();
@@ -98,7 +93,7 @@ HANDLE EventThread::Start(CScaleTRM07& scale) noexcept {
 
 bool EventThread::AwaitFinished(CScaleTRM07& scale) {
     if (!scale.EventThreadRunning()) return true;
-    if (AsyncReadPending(scale.State())) return false;
+    if (AsyncReadPending(scale.state_)) return false;
     // Only its leave lines and result are left: wait, so that result lands before ours.
     scale.WaitForEventThread();
     return !scale.EventThreadRunning();
@@ -106,14 +101,14 @@ bool EventThread::AwaitFinished(CScaleTRM07& scale) {
 
 void EventThread::Run(CScaleTRM07& scale) noexcept {
     try {
-        ScaleState& state = scale.State();
-        SetEventThreadCategory(state);
-        LogLine(state, zel::kInformation, "Entering class event thread helper.");
+        ScaleState& state = scale.state_;
+        state.log.SetThreadCategory(zel::kEventThread);
+        state.log.Line(zel::kInformation, "Entering class event thread helper.");
         DoEventThread(scale);
-        LogLine(state, zel::kInformation, "Leaving class event thread helper.");
+        state.log.Line(zel::kInformation, "Leaving class event thread helper.");
     } catch (...) {
         // Out of memory while logging: the thread still ends normally.
-        EndAsyncReadPending(scale.State());
+        EndAsyncReadPending(scale.state_);
     }
 }
 
@@ -128,7 +123,7 @@ DWORD WINAPI EventThread::Entry(void* instance) noexcept {
 }
 
 long EventThread::DoEventThread(CScaleTRM07& scale) {
-    ScaleState& state = scale.State();
+    ScaleState& state = scale.state_;
     const long long deadline = MonotonicMs() + state.asyncReadTimeout;
     const HANDLE stopRequest = scale.EventThreadStopRequest();
     const Reading reading = ReadUntilDeadline(state, deadline, stopRequest);

@@ -7,6 +7,7 @@
 #include "common/com/dispatch_call.h"
 #include "common/com/owners.h"
 #include "service/event_request.h"
+#include "service/module.h"
 #include "service/scale_trm07.h"
 
 namespace pendrax {
@@ -59,7 +60,7 @@ void ForwardLogLine(void* context, const char* line) noexcept {
     if (t_forwardingLine || !context || !line) return;
     try {
         ForwardingGuard guard;
-        const ControlObjectLink& link = static_cast<CScaleTRM07*>(context)->State().link;
+        const ControlObjectLink& link = *static_cast<const ControlObjectLink*>(context);
         if (!CanCallEventRequest(link, kSODirectIO)) return;
         ka::com::UniqueBstr text(ka::com::AnsiToBstr(line));
         if (!text) return;
@@ -72,18 +73,30 @@ void ForwardLogLine(void* context, const char* line) noexcept {
     }
 }
 
+// The dialog's read and zero buttons call the instance directly, gates and exits included.
+class ScaleHealthTarget final : public HealthCheckTarget {
+public:
+    explicit ScaleHealthTarget(CScaleTRM07& scale) noexcept : scale_(scale) {}
+    long ReadWeight(long* weight, long timeout) override { return scale_.ReadWeight(weight, timeout); }
+    long ZeroScale() override { return scale_.ZeroScale(); }
+
+private:
+    CScaleTRM07& scale_;
+};
+
 }  // namespace
 
 long CScaleTRM07::CheckHealth(long level) {
-    LogLine(state_, zel::kFunctTrace, "ENTER [CheckHealth]");
-    LogLine(state_, zel::kDataFlow, "  * Level = [%d].", level);
+    state_.log.Line(zel::kFunctTrace, "ENTER [CheckHealth]");
+    state_.log.Line(zel::kDataFlow, "  * Level = [%d].", level);
     if (const long gate = GateProbeClaimAndEnabled(kCheckHealth)) return gate;
 
     const char* text = HealthTextFor(level);
     if (!text) return FailureExit(kCheckHealth, opos::OPOS_E_ILLEGAL);
-    if (level == opos::OPOS_CH_INTERACTIVE && !RunHealthCheckDialog(*this)) {
+    ScaleHealthTarget healthTarget(*this);
+    if (level == opos::OPOS_CH_INTERACTIVE && !RunHealthCheckDialog(ModuleHandle(), healthTarget)) {
         // Claiming an interactive check that nobody saw would report a failure as success.
-        LogLine(state_, zel::kCritical, "Failed to show the Interactive Check Health dialog; GLE=[%d].",
+        state_.log.Line(zel::kCritical, "Failed to show the Interactive Check Health dialog; GLE=[%d].",
                 static_cast<long>(GetLastError()));
         return FailureExit(kCheckHealth, opos::OPOS_E_FAILURE);
     }
@@ -92,7 +105,7 @@ long CScaleTRM07::CheckHealth(long level) {
 }
 
 long CScaleTRM07::ClearInput() {
-    LogLine(state_, zel::kFunctTrace, "ENTER[ClearInput]");
+    state_.log.Line(zel::kFunctTrace, "ENTER[ClearInput]");
     if (const long gate = GateProbeAndClaim(kClearInput)) return gate;
     return SuccessExit(kClearInput);
 }
@@ -101,26 +114,26 @@ long CScaleTRM07::ClearInput() {
 long CScaleTRM07::ClearOutput() { return SuccessExit(kClearOutput); }
 
 long CScaleTRM07::DirectIO(long command, long* pData, BSTR* pString) {
-    LogLine(state_, zel::kFunctTrace, "ENTER [DirectIO].");
-    LogLine(state_, zel::kDataFlow, "  * Command = [%d].", command);
-    LogLine(state_, zel::kDataFlow, "  * pData   = [%d].", PointerValue(pData));
-    LogLine(state_, zel::kDataFlow, "  * pString = [%d].", PointerValue(pString));
+    state_.log.Line(zel::kFunctTrace, "ENTER [DirectIO].");
+    state_.log.Line(zel::kDataFlow, "  * Command = [%d].", command);
+    state_.log.Line(zel::kDataFlow, "  * pData   = [%d].", PointerValue(pData));
+    state_.log.Line(zel::kDataFlow, "  * pString = [%d].", PointerValue(pString));
     if (command != kLogForwardingCommand) {
-        LogLine(state_, zel::kSignificant, "Illegal DirectIO command [%d].", command);
+        state_.log.Line(zel::kSignificant, "Illegal DirectIO command [%d].", command);
         return FailureExit(kDirectIO, opos::OPOS_E_ILLEGAL);
     }
     if (!pData) {
-        LogLine(state_, zel::kSignificant, "DirectIO command [%d] needs pData.", command);
+        state_.log.Line(zel::kSignificant, "DirectIO command [%d] needs pData.", command);
         return FailureExit(kDirectIO, opos::OPOS_E_ILLEGAL);
     }
 
     const long verbosity = *pData;
     if (verbosity < 0) {
         state_.log.ClearLineSink();
-        LogLine(state_, zel::kInformation, "DirectIO Logging disabled.");
+        state_.log.Line(zel::kInformation, "DirectIO Logging disabled.");
     } else {
-        state_.log.SetLineSink(&ForwardLogLine, this, verbosity, 0);
-        LogLine(state_, zel::kInformation, "DirectIO Logging enabled, verbosity = [%d].", verbosity);
+        state_.log.SetLineSink(&ForwardLogLine, &state_.link, verbosity, 0);
+        state_.log.Line(zel::kInformation, "DirectIO Logging enabled, verbosity = [%d].", verbosity);
     }
     return SuccessExit(kDirectIO);
 }

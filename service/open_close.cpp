@@ -21,14 +21,6 @@ long PointerAsNumber(const void* pointer) noexcept {
 
 }  // namespace
 
-void CScaleTRM07::AllocateCategorySlot() {
-    // Each open takes a fresh slot; the previous one is given back, not leaked.
-    state_.categorySlot.reset(TlsAlloc());
-    if (state_.categorySlot) {
-        TlsSetValue(state_.categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kMainThread)));
-    }
-}
-
 void CScaleTRM07::DetachControlObject() noexcept {
     // Held without a reference, so detaching releases nothing.
     state_.link.dispatch = nullptr;
@@ -50,7 +42,8 @@ long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, I
     deviceName = deviceName ? deviceName : "";
     // A reload replaces the settings, the log file and the claim lock a running read uses.
     WaitForEventThread();
-    AllocateCategorySlot();
+    // Each open takes a fresh slot; the previous one is given back, not leaked.
+    state_.log.AllocateCategorySlot(zel::kMainThread);
 
     // A repeated open starts from a clean link: an event must never reach an earlier control object.
     ControlObjectLink fresh;
@@ -59,24 +52,24 @@ long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, I
 
     // The profile load opens the log file again; the earlier stream must not be left open.
     state_.log.CloseFile();
-    if (LoadDeviceProfile(state_, deviceClass, deviceName) != opos::OPOS_SUCCESS) {
-        LogLine(state_, zel::kCritical, "Failed to load Device Profile registry settings.");
+    if (LoadDeviceProfile(state_.device, deviceClass, deviceName) != opos::OPOS_SUCCESS) {
+        state_.log.Line(zel::kCritical, "Failed to load Device Profile registry settings.");
         DetachControlObject();
         return FailureExit("OpenService", opos::OPOS_E_NOSERVICE);
     }
 
-    LogLine(state_, zel::kFunctTrace, "ENTER [OpenService].");
-    LogLine(state_, zel::kDataFlow, "  * DeviceClass = [%s].", deviceClass);
-    LogLine(state_, zel::kDataFlow, "  * DeviceName  = [%s].", deviceName);
-    LogLine(state_, zel::kDataFlow, "  * pDispatch   = [%d].", PointerAsNumber(controlObject));
-    LogLine(state_, zel::kInformation, "Device Profile:  Serial Port  = [%s].", state_.serialPort.c_str());
-    LogLine(state_, zel::kInformation, "Device Profile:  Model Number = [%s].", state_.modelNumber.c_str());
+    state_.log.Line(zel::kFunctTrace, "ENTER [OpenService].");
+    state_.log.Line(zel::kDataFlow, "  * DeviceClass = [%s].", deviceClass);
+    state_.log.Line(zel::kDataFlow, "  * DeviceName  = [%s].", deviceName);
+    state_.log.Line(zel::kDataFlow, "  * pDispatch   = [%d].", PointerAsNumber(controlObject));
+    state_.log.Line(zel::kInformation, "Device Profile:  Serial Port  = [%s].", state_.device.settings.serialPort.c_str());
+    state_.log.Line(zel::kInformation, "Device Profile:  Model Number = [%s].", state_.device.settings.modelNumber.c_str());
 
     if (controlObject) {
         const long failed = BindEventRequests();
         if (failed >= 0) {
             DetachControlObject();
-            LogLine(state_, zel::kCritical, "Failed to bind to CO Event Request Method [%s].", EventRequestName(static_cast<EventRequest>(failed)));
+            state_.log.Line(zel::kCritical, "Failed to bind to CO Event Request Method [%s].", EventRequestName(static_cast<EventRequest>(failed)));
             return FailureExit("OpenService", opos::OPOS_E_NOSERVICE);
         }
     }
@@ -87,14 +80,14 @@ long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, I
 }
 
 long CScaleTRM07::Close() {
-    LogLine(state_, zel::kFunctTrace, "ENTER [Close].");
+    state_.log.Line(zel::kFunctTrace, "ENTER [Close].");
     // The event thread uses the port and the claim: it ends before either goes.
     WaitForEventThread();
-    if (state_.deviceEnabled) SetPortOpen(state_, false);
-    if (state_.claimed) ReleaseDevice();
+    if (state_.device.deviceEnabled) SetPortOpen(state_.device, false);
+    if (state_.device.claimed) ReleaseDevice();
     state_.open = FALSE;
     SuccessExit("Close");
-    LogLine(state_, zel::kInformation, kShutdownBanner);
+    state_.log.Line(zel::kInformation, kShutdownBanner);
     return opos::OPOS_SUCCESS;
 }
 

@@ -2,16 +2,21 @@
 
 #include <mutex>
 
+#include "common/opos_ids.h"
 #include "service/scale_trm07.h"
 
 namespace pendrax {
 
 namespace {
 
+namespace pidx = opos::pidx;
+
 constexpr char kIllegalNumberRead[] = "GetPropertyNumber:  <Illegal Property>";
 constexpr char kIllegalNumberWrite[] = "SetPropertyNumber:  <Illegal Property>";
 constexpr char kIllegalStringRead[] = "GetPropertyString:  <Illegal Property>";
 constexpr char kIllegalStringWrite[] = "SetPropertyString:  <Illegal Property>";
+constexpr char kBinaryConversionRoutine[] = "SetPropertyNumber(BinaryConversion)";
+constexpr long kMaxBinaryConversion = 2;
 
 template <typename T>
 long Locked(ka::CriticalSection& lock, const T& value) {
@@ -25,66 +30,30 @@ struct NumberProperty {
 };
 
 constexpr NumberProperty kNumberProperties[] = {
-    {1, [](ScaleState& s) -> long { return s.claimed; }},
-    {2, [](ScaleState& s) { return Locked(s.dataEventLock, s.dataEventEnabled); }},
-    {3, [](ScaleState& s) -> long { return s.deviceEnabled; }},
-    {4, [](ScaleState& s) -> long { return s.freezeEvents; }},
-    {6, [](ScaleState& s) { return Locked(s.resultLock, s.resultCode); }},
-    {7, [](ScaleState& s) { return Locked(s.resultLock, s.resultCodeExtended); }},
-    {8, [](ScaleState& s) { return s.serviceObjectVersion; }},
-    {9, [](ScaleState& s) { return s.state; }},
-    {10, [](ScaleState& s) { return s.autoDisable; }},
-    {11, [](ScaleState& s) { return s.binaryConversion; }},
-    {12, [](ScaleState& s) { return s.dataCount; }},
-    {13, [](ScaleState& s) { return s.powerNotify; }},
-    {14, [](ScaleState& s) { return s.powerState; }},
-    {501, [](ScaleState& s) { return s.capPowerReporting; }},
-    {9001, [](ScaleState& s) { return s.maximumWeight; }},
-    {9002, [](ScaleState& s) { return s.weightUnit; }},
-    {9003, [](ScaleState& s) -> long { return s.asyncMode; }},
-    {9004, [](ScaleState& s) { return s.maxDisplayedChars; }},
-    {9005, [](ScaleState& s) { return s.tareWeight; }},
-    {9501, [](ScaleState& s) -> long { return s.capDisplay; }},
-    {9502, [](ScaleState& s) -> long { return s.capDisplayText; }},
-    {9503, [](ScaleState& s) -> long { return s.capPriceCalculating; }},
-    {9504, [](ScaleState& s) -> long { return s.capTareWeight; }},
-    {9505, [](ScaleState& s) -> long { return s.capZeroScale; }},
-};
-
-// Writes whose handler records no result leave ResultCode as it was.
-struct NumberWrite {
-    long index;
-    void (*write)(CScaleTRM07& scale, long number);
-};
-
-constexpr char kBinaryConversionRoutine[] = "SetPropertyNumber(BinaryConversion)";
-constexpr long kMaxBinaryConversion = 2;
-
-constexpr NumberWrite kNumberWrites[] = {
-    {2, [](CScaleTRM07& scale, long number) { scale.StoreDataEventEnabled(number); }},
-    {3, [](CScaleTRM07& scale, long number) { scale.SetDeviceEnabled(number); }},
-    {4,
-     [](CScaleTRM07& scale, long number) {
-         scale.StoreFreezeEvents(number);
-         scale.SuccessExit("SetPropertyNumber(FreezeEvents)");
-     }},
-    {10, [](CScaleTRM07& scale, long number) { scale.State().autoDisable = number; }},
-    {11,
-     [](CScaleTRM07& scale, long number) {
-         if (number < 0 || number > kMaxBinaryConversion) {
-             scale.FailureExit(kBinaryConversionRoutine, opos::OPOS_E_ILLEGAL);
-             return;
-         }
-         scale.State().binaryConversion = number;
-         scale.SuccessExit(kBinaryConversionRoutine);
-     }},
-    {13,
-     [](CScaleTRM07& scale, long number) {
-         // Power reporting is not supported: only "no notification" is accepted.
-         if (number != 0) scale.FailureExit("SetPropertyNumber(PowerNotify)", opos::OPOS_E_ILLEGAL);
-     }},
-    {9003, [](CScaleTRM07& scale, long number) { scale.State().asyncMode = number; }},
-    {9005, [](CScaleTRM07& scale, long) { scale.State().tareWeight = 0; }},
+    {pidx::kClaimed, [](ScaleState& s) -> long { return s.device.claimed; }},
+    {pidx::kDataEventEnabled, [](ScaleState& s) { return Locked(s.dataEventLock, s.dataEventEnabled); }},
+    {pidx::kDeviceEnabled, [](ScaleState& s) -> long { return s.device.deviceEnabled; }},
+    {pidx::kFreezeEvents, [](ScaleState& s) -> long { return s.freezeEvents; }},
+    {pidx::kResultCode, [](ScaleState& s) { return Locked(s.resultLock, s.resultCode); }},
+    {pidx::kResultCodeExtended, [](ScaleState& s) { return Locked(s.resultLock, s.resultCodeExtended); }},
+    {pidx::kServiceObjectVersion, [](ScaleState& s) { return s.serviceObjectVersion; }},
+    {pidx::kState, [](ScaleState& s) { return s.state; }},
+    {pidx::kAutoDisable, [](ScaleState& s) { return s.autoDisable; }},
+    {pidx::kBinaryConversion, [](ScaleState& s) { return s.binaryConversion; }},
+    {pidx::kDataCount, [](ScaleState& s) { return s.dataCount; }},
+    {pidx::kPowerNotify, [](ScaleState& s) { return s.powerNotify; }},
+    {pidx::kPowerState, [](ScaleState& s) { return s.powerState; }},
+    {pidx::kCapPowerReporting, [](ScaleState& s) { return s.capPowerReporting; }},
+    {pidx::kMaximumWeight, [](ScaleState& s) { return s.maximumWeight; }},
+    {pidx::kWeightUnit, [](ScaleState& s) { return s.weightUnit; }},
+    {pidx::kAsyncMode, [](ScaleState& s) -> long { return s.asyncMode; }},
+    {pidx::kMaxDisplayedChars, [](ScaleState& s) { return s.maxDisplayedChars; }},
+    {pidx::kTareWeight, [](ScaleState& s) { return s.tareWeight; }},
+    {pidx::kCapDisplay, [](ScaleState& s) -> long { return s.capDisplay; }},
+    {pidx::kCapDisplayText, [](ScaleState& s) -> long { return s.capDisplayText; }},
+    {pidx::kCapPriceCalculating, [](ScaleState& s) -> long { return s.capPriceCalculating; }},
+    {pidx::kCapTareWeight, [](ScaleState& s) -> long { return s.capTareWeight; }},
+    {pidx::kCapZeroScale, [](ScaleState& s) -> long { return s.capZeroScale; }},
 };
 
 struct StringProperty {
@@ -93,10 +62,10 @@ struct StringProperty {
 };
 
 constexpr StringProperty kStringProperties[] = {
-    {1000001, [](const ScaleState& s) -> const std::string& { return s.checkHealthText; }},
-    {1000002, [](const ScaleState& s) -> const std::string& { return s.deviceDescription; }},
-    {1000003, [](const ScaleState& s) -> const std::string& { return s.deviceName; }},
-    {1000004, [](const ScaleState& s) -> const std::string& { return s.serviceObjectDescription; }},
+    {pidx::kCheckHealthText, [](const ScaleState& s) -> const std::string& { return s.checkHealthText; }},
+    {pidx::kDeviceDescription, [](const ScaleState& s) -> const std::string& { return s.deviceDescription; }},
+    {pidx::kDeviceName, [](const ScaleState& s) -> const std::string& { return s.deviceName; }},
+    {pidx::kServiceObjectDescription, [](const ScaleState& s) -> const std::string& { return s.serviceObjectDescription; }},
 };
 
 template <typename Entry, size_t N>
@@ -108,6 +77,44 @@ const Entry* FindIndex(const Entry (&table)[N], long index) noexcept {
 }
 
 }  // namespace
+
+// Writes reach the instance's own stores and exits; writes whose handler records no result leave
+// ResultCode as it was.
+struct PropertyTables {
+    struct NumberWrite {
+        long index;
+        void (*write)(CScaleTRM07& scale, long number);
+    };
+    static const NumberWrite kNumberWrites[];
+};
+
+const PropertyTables::NumberWrite PropertyTables::kNumberWrites[] = {
+    {pidx::kDataEventEnabled, [](CScaleTRM07& scale, long number) { scale.StoreDataEventEnabled(number); }},
+    {pidx::kDeviceEnabled, [](CScaleTRM07& scale, long number) { scale.SetDeviceEnabled(number); }},
+    {pidx::kFreezeEvents,
+     [](CScaleTRM07& scale, long number) {
+         scale.StoreFreezeEvents(number);
+         scale.SuccessExit("SetPropertyNumber(FreezeEvents)");
+     }},
+    {pidx::kAutoDisable, [](CScaleTRM07& scale, long number) { scale.state_.autoDisable = number; }},
+    {pidx::kBinaryConversion,
+     [](CScaleTRM07& scale, long number) {
+         if (number < 0 || number > kMaxBinaryConversion) {
+             scale.FailureExit(kBinaryConversionRoutine, opos::OPOS_E_ILLEGAL);
+             return;
+         }
+         scale.state_.binaryConversion = number;
+         scale.SuccessExit(kBinaryConversionRoutine);
+     }},
+    {pidx::kPowerNotify,
+     [](CScaleTRM07& scale, long number) {
+         // Power reporting is not supported: only "no notification" is accepted.
+         if (number != 0) scale.FailureExit("SetPropertyNumber(PowerNotify)", opos::OPOS_E_ILLEGAL);
+     }},
+    {pidx::kAsyncMode, [](CScaleTRM07& scale, long number) { scale.state_.asyncMode = number; }},
+    {pidx::kTareWeight, [](CScaleTRM07& scale, long) { scale.state_.tareWeight = 0; }},
+};
+
 
 void CScaleTRM07::StoreFreezeEvents(long freeze) { state_.freezeEvents = freeze; }
 
@@ -125,7 +132,7 @@ long CScaleTRM07::GetPropertyNumber(long propIndex) {
 }
 
 void CScaleTRM07::SetPropertyNumber(long propIndex, long number) {
-    if (const NumberWrite* property = FindIndex(kNumberWrites, propIndex)) {
+    if (const PropertyTables::NumberWrite* property = FindIndex(PropertyTables::kNumberWrites, propIndex)) {
         property->write(*this, number);
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
-// The state record of one service-object instance. The device link works on it too.
+// The state record of one service-object instance: its OPOS properties, results, locks and the
+// device link it owns.
 
 #include <windows.h>
 #include <oaidl.h>
@@ -7,7 +8,9 @@
 #include <string>
 
 #include "common/opos.h"
+#include "common/version.h"
 #include "common/unique_handle.h"
+#include "device/device_link.h"
 #include "logging/opos_log.h"
 
 namespace pendrax {
@@ -24,29 +27,19 @@ struct ControlObjectLink {
 constexpr char kServiceObjectDescription[] =
     "Tavrix Scale Device OPOS Service Object, (C) Kolvane-Aris. All rights reserved.";
 constexpr char kDeviceDescription[] = "Tavrix Scale Device";
-constexpr long kServiceObjectVersion = 1005001;
+constexpr long kServiceObjectVersion = KA_OPOS_VERSION;
 constexpr long kMaximumWeight = 30000;
 
 struct ScaleState {
     BOOL open = FALSE;
     ControlObjectLink link;
     zel::OposLog log;
-    // TLS_OUT_OF_INDEXES until OpenService allocates it: index 0 may be someone else's slot.
-    ka::UniqueTlsSlot categorySlot;
-    std::string claimLockName;
-    ka::UniqueHandle claimLock;
-    std::string serialPort;
-    DWORD baudRate = CBR_9600;
-    BYTE dataBits = 7;
-    BYTE parity = EVENPARITY;
-    BYTE stopBits = ONESTOPBIT;
-    std::string logFilePath;
-    long logVerbosity = 0;
+    // Settings, claim, port and conversations: the scale as this instance reaches it.
+    DeviceLink device{log};
     long asyncReadTimeout = 0;
     // Set by an asynchronous ReadWeight until its event thread has fired its event: until then
     // the thread converses or calls the control object; afterwards it only records its result.
     volatile LONG asyncReadPending = 0;
-    std::string modelNumber;
 
     long resultCode = opos::OPOS_SUCCESS;
     long resultCodeExtended = 0;
@@ -55,10 +48,8 @@ struct ScaleState {
     long binaryConversion = 0;
     long capPowerReporting = opos::OPOS_PR_NONE;
     std::string checkHealthText;
-    BOOL claimed = FALSE;
     long dataCount = 0;
     BOOL dataEventEnabled = FALSE;
-    BOOL deviceEnabled = FALSE;
     BOOL freezeEvents = FALSE;
     long powerNotify = 0;
     long powerState = opos::OPOS_PS_UNKNOWN;
@@ -77,19 +68,8 @@ struct ScaleState {
     long tareWeight = 0;
     long weightUnit = opos::SCAL_WU_POUND;
 
-    ka::UniqueFile port;
     ka::CriticalSection resultLock;
     ka::CriticalSection dataEventLock;
-
-    // Held from a request's write to the end of its read: replies must not cross.
-    ka::CriticalSection conversationLock;
 };
-
-// The calling thread's log category: 1 on the opening thread, 2 on the event thread, else 0.
-int CurrentCategory(const ScaleState& state) noexcept;
-
-// Writes one line with the calling thread's category. The last-error code survives the call,
-// so a following line can still show it.
-void LogLine(ScaleState& state, int level, const char* format, ...);
 
 }  // namespace pendrax

@@ -133,7 +133,7 @@ void CScaleTRM07::WaitForEventThread() {
     // The stop request stays set: a thread that outlived the wait must not fire its event into
     // a control object that may be going away.
     try {
-        LogLine(state_, zel::kCritical, "Event thread still running after %d ms; GLE=[%d].", static_cast<long>(limit),
+        state_.log.Line(zel::kCritical, "Event thread still running after %d ms; GLE=[%d].", static_cast<long>(limit),
                 static_cast<long>(GetLastError()));
     } catch (...) {
     }

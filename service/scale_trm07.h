@@ -58,7 +58,14 @@ public:
     CY GetUnitPrice();
     CY GetSalesPrice();
 
-    ScaleState& State() noexcept { return state_; }
+    // The state record, for inspection.
+    const ScaleState& State() const noexcept { return state_; }
+
+private:
+    // The event thread and the property tables work on the state record and leave through the
+    // common exits, as the dispatch methods do.
+    friend struct EventThread;
+    friend struct PropertyTables;
 
     // SetPropertyNumber(DeviceEnabled): nonzero enables (gated), 0 disables.
     void SetDeviceEnabled(long number);
@@ -82,13 +89,12 @@ public:
     long EnabledTest(const char* routine);
     long GateProbeAndClaim(const char* routine);          // tests 1 and 2
     long GateProbeClaimAndEnabled(const char* routine);   // tests 1, 2 and 3
+    // OPOS_E_BUSY while an asynchronous reading still owns the port.
+    long RefuseWhileReading(const char* routine);
 
-private:
-    friend struct EventThread;
 
     // -1 when all four bound, else the index of the first that could not be bound.
     long BindEventRequests();
-    void AllocateCategorySlot();
     void DetachControlObject() noexcept;
     void StoreResult(long result);
     // Waits for a running event thread to end; part of every teardown path.

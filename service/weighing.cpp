@@ -15,25 +15,25 @@ constexpr char kDisplayText[] = "DisplayText";
 constexpr char kCOFreezeEvents[] = "COFreezeEvents";
 constexpr char kZeroCommand = 'Z';
 
-// Only one conversation may own the port: an asynchronous reading still under way wins.
-long RefuseWhileReading(CScaleTRM07& scale, const char* routine) {
-    LogLine(scale.State(), zel::kSignificant, "An asynchronous read is still under way; [%s] refused.", routine);
-    return scale.FailureExit(routine, opos::OPOS_E_BUSY);
-}
-
 }  // namespace
+
+// Only one conversation may own the port: an asynchronous reading still under way wins.
+long CScaleTRM07::RefuseWhileReading(const char* routine) {
+    state_.log.Line(zel::kSignificant, "An asynchronous read is still under way; [%s] refused.", routine);
+    return FailureExit(routine, opos::OPOS_E_BUSY);
+}
 
 long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
     const long long deadline = MonotonicMs() + timeout;
-    LogLine(state_, zel::kFunctTrace, "ENTER [ReadWeight]");
+    state_.log.Line(zel::kFunctTrace, "ENTER [ReadWeight]");
     if (const long gate = GateProbeClaimAndEnabled(kReadWeight)) return gate;
-    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(*this, kReadWeight);
+    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kReadWeight);
 
     if (state_.asyncMode) {
         state_.asyncReadTimeout = timeout;
         HANDLE thread = EventThread::Start(*this);
         if (!thread) {
-            LogLine(state_, zel::kCritical, "Failed to start event thread; GLE=[%d].",
+            state_.log.Line(zel::kCritical, "Failed to start event thread; GLE=[%d].",
                     static_cast<long>(GetLastError()));
             return FailureExit(kReadWeight, opos::OPOS_E_FAILURE);
         }
@@ -49,26 +49,26 @@ long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
 }
 
 long CScaleTRM07::ZeroScale() {
-    LogLine(state_, zel::kFunctTrace, "ENTER [ZeroScale]");
+    state_.log.Line(zel::kFunctTrace, "ENTER [ZeroScale]");
     if (const long gate = GateProbeClaimAndEnabled(kZeroScale)) return gate;
-    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(*this, kZeroScale);
+    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kZeroScale);
     if (!state_.capZeroScale) return FailureExit(kZeroScale, opos::OPOS_E_ILLEGAL);
 
     // The reply only confirms the scale heard us; its content is not examined.
     char reply[kReplyCapacity + 1] = {};
-    const long conversed = Converse(state_, kZeroCommand, reply, kReplyCapacity, kZeroLimitMs);
+    const long conversed = Converse(state_.device, kZeroCommand, reply, kReplyCapacity, kZeroLimitMs);
     return Exit(kZeroScale, conversed == 0 ? opos::OPOS_SUCCESS : opos::OPOS_E_ILLEGAL);
 }
 
 long CScaleTRM07::DisplayText(const char*) {
-    LogLine(state_, zel::kFunctTrace, "ENTER [DisplayText]");
+    state_.log.Line(zel::kFunctTrace, "ENTER [DisplayText]");
     if (const long gate = GateProbeClaimAndEnabled(kDisplayText)) return gate;
     // This model has no text display.
     return FailureExit(kDisplayText, opos::OPOS_E_ILLEGAL);
 }
 
 long CScaleTRM07::COFreezeEvents(long freeze) {
-    LogLine(state_, zel::kFunctTrace, "ENTER [COFreezeEvents].");
+    state_.log.Line(zel::kFunctTrace, "ENTER [COFreezeEvents].");
     if (const long gate = GateProbeAndClaim(kCOFreezeEvents)) return gate;
     StoreFreezeEvents(freeze);
     return SuccessExit(kCOFreezeEvents);

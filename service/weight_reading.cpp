@@ -10,7 +10,7 @@ namespace {
 Reading ReadOnce(ScaleState& state) {
     Reading reading;
     long weight = 0;
-    const long parsed = ReadScale(state, weight, reading.hardwareStatus, reading.commResult);
+    const long parsed = ReadScale(state.device, weight, reading.hardwareStatus, reading.commResult);
     reading.accepted = parsed == 0 && reading.commResult == 0 && IsAcceptableStatus(reading.hardwareStatus);
     if (reading.accepted) reading.weight = weight;
     return reading;

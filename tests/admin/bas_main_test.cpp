@@ -6,6 +6,7 @@
 #include "admin/bas_scale.h"
 #include "admin/bas_win_reg.h"
 #include "common/unique_handle.h"
+#include "common/version.h"
 #include "tests/admin/admin_test_support.h"
 
 using namespace vantorel;
@@ -85,7 +86,7 @@ TEST_F(Instances, ANewProfileHoldsTheTwelveValues) {
                                                "StopBits", "Version"}));
     EXPECT_EQ(StoredText(key, ""), "KolvaneAris.ScaleTRM07");
     EXPECT_EQ(StoredText(key, "Service"), "Pendrax.DLL");
-    EXPECT_EQ(StoredText(key, "Version"), "1.4.0");
+    EXPECT_EQ(StoredText(key, "Version"), KA_VERSION_TEXT);
     EXPECT_EQ(StoredText(key, "LogVerbosity"), "2  ||| Logging verbosity level");
     EXPECT_EQ(StoredText(key, "SerialPort"), "COM1  ||| Serial port this scale is plugged into.");
     EXPECT_EQ(StoredText(key, "ModelNumber"), "TRM-07  ||| The model number of the scale represented by this profile.");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "admin/setting_index.h"
+#include "common/leading_number.h"
 
 using namespace vantorel::basScale;
 
@@ -66,15 +67,15 @@ TEST(SettingIndex, EmptyTextIsPositionZeroExceptForTheBaudRate) {
     EXPECT_EQ(BaudRateIndex(""), 3);
 }
 
-TEST(LeadingNumber, SkipsBlanksThenReadsSignDigitsAndFraction) {
-    EXPECT_DOUBLE_EQ(LeadingNumber("  42abc"), 42);
-    EXPECT_DOUBLE_EQ(LeadingNumber("-12.5"), -12.5);
-    EXPECT_DOUBLE_EQ(LeadingNumber("+7"), 7);
-    EXPECT_DOUBLE_EQ(LeadingNumber(".25"), 0.25);
-    EXPECT_DOUBLE_EQ(LeadingNumber("abc"), 0);
-    EXPECT_DOUBLE_EQ(LeadingNumber("-"), 0);
-    EXPECT_DOUBLE_EQ(LeadingNumber(""), 0);
-    EXPECT_DOUBLE_EQ(LeadingNumber("\t9600"), 9600);
+TEST(LeadingValue, SkipsBlanksThenReadsSignDigitsAndFraction) {
+    EXPECT_DOUBLE_EQ(ka::LeadingValue("  42abc"), 42);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue("-12.5"), -12.5);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue("+7"), 7);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue(".25"), 0.25);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue("abc"), 0);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue("-"), 0);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue(""), 0);
+    EXPECT_DOUBLE_EQ(ka::LeadingValue("\t9600"), 9600);
 }
 
 // Whether a stored text stands for an entry at all, so the panel can show one that does not as it is.

@@ -12,6 +12,7 @@
 #include "admin/win_add_instance.h"
 #include "admin/win_log_file.h"
 #include "common/unique_handle.h"
+#include "common/version.h"
 #include "tests/admin/admin_test_support.h"
 #include "tests/support/read_only_key.h"
 
@@ -321,10 +322,10 @@ TEST_F(MainWindow, RemoveOnYesSelectsTheLastDeviceAndTheLastRemovalEmptiesThePan
     EXPECT_EQ(EnabledState(form()), kStarted);
     EXPECT_FALSE(KeyExists(DeviceKey("bravo")));
     EXPECT_FALSE(KeyExists(DeviceKey("charlie")));
-    // With no device the lists show the defaults.
+    // With no device the lists show the defaults, those the service object takes too.
     EXPECT_EQ(Text(MC::lstSerialPort), "COM1");
     EXPECT_EQ(Text(MC::lstBaudRate), "9600");
-    EXPECT_EQ(Text(MC::lstParity), "None");
+    EXPECT_EQ(Text(MC::lstParity), "Even");
     EXPECT_EQ(Text(MC::lstVerbosity), "2 - Informational Messages");
 }
 
@@ -447,7 +448,7 @@ TEST_F(MainWindow, TheAboutBoxShowsTheProgramAndStaysSingle) {
     GetWindowTextA(about, text, sizeof text);
     EXPECT_STREQ(text, "About Vantorel");
     GetDlgItemTextA(about, winAbout::lblVersion, text, sizeof text);
-    EXPECT_STREQ(text, "For 32-bit Windows 1.4.0");
+    EXPECT_STREQ(text, "For 32-bit Windows " KA_VERSION_TEXT);
     GetDlgItemTextA(about, winAbout::lblTitle, text, sizeof text);
     EXPECT_STREQ(text, "Kolvane-Aris OPOS Administrator");
     GetDlgItemTextA(about, winAbout::lblDescription, text, sizeof text);

@@ -28,25 +28,25 @@ constexpr char kTimedOutLine[] = "Timed-out trying to claim device; GLE=[{n}].";
 
 // --- The child: holds the claim until told to let go, or tries it once -----------------------
 
-int HoldClaim(const char* device, const char* heldName, const char* releaseName) {
-    auto state = ka::test::MakeOpeningThreadState();
+int HoldClaim(const char* deviceName, const char* heldName, const char* releaseName) {
+    auto device = ka::test::MakeOpeningThreadDevice();
     ka::UniqueHandle held(OpenEventA(EVENT_MODIFY_STATE, FALSE, heldName));
     ka::UniqueHandle release(OpenEventA(SYNCHRONIZE, FALSE, releaseName));
     if (!held || !release) return 200;
-    if (pendrax::LoadDeviceProfile(*state, kScaleClass, device) != 0) return 201;
-    const long claimed = pendrax::ClaimLock(*state, opos::OPOS_FOREVER);
+    if (pendrax::LoadDeviceProfile(*device, kScaleClass, deviceName) != 0) return 201;
+    const long claimed = pendrax::ClaimLock(*device, opos::OPOS_FOREVER);
     if (claimed != 0) return static_cast<int>(claimed);
     SetEvent(held.get());
     WaitForSingleObject(release.get(), kStepLimitMs);
-    pendrax::ReleaseClaimLock(*state);
+    pendrax::ReleaseClaimLock(*device);
     return 0;
 }
 
-int TryClaim(const char* device, const char* timeout) {
-    auto state = ka::test::MakeOpeningThreadState();
-    if (pendrax::LoadDeviceProfile(*state, kScaleClass, device) != 0) return 201;
-    const long claimed = pendrax::ClaimLock(*state, std::atol(timeout));
-    if (claimed == 0) pendrax::ReleaseClaimLock(*state);
+int TryClaim(const char* deviceName, const char* timeout) {
+    auto device = ka::test::MakeOpeningThreadDevice();
+    if (pendrax::LoadDeviceProfile(*device, kScaleClass, deviceName) != 0) return 201;
+    const long claimed = pendrax::ClaimLock(*device, std::atol(timeout));
+    if (claimed == 0) pendrax::ReleaseClaimLock(*device);
     return static_cast<int>(claimed);
 }
 
@@ -144,11 +144,11 @@ protected:
     void SetUp() override {
         profile_.WriteScaleProfile(kThisProcessDevice, kPort, log_.path());
         profile_.WriteScaleProfile(kOtherProcessDevice, kPort, log_.path());
-        state_ = ka::test::MakeOpeningThreadState();
-        ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kThisProcessDevice), 0);
+        device_ = ka::test::MakeOpeningThreadDevice();
+        ASSERT_EQ(pendrax::LoadDeviceProfile(*device_, kScaleClass, kThisProcessDevice), 0);
         loadLines_ = ka::test::ReadLogMessages(log_.path(), kThisProcessDevice).size();
     }
-    void TearDown() override { state_.reset(); }
+    void TearDown() override { device_.reset(); }
 
     // The lines this process wrote after loading the profile.
     std::vector<ka::test::LogMessage> ClaimMessages() const {
@@ -159,7 +159,7 @@ protected:
 
     ka::test::TempLog log_{"device-claim"};
     ka::test::ProfileFixture profile_;
-    std::unique_ptr<pendrax::ScaleState> state_;
+    std::unique_ptr<ka::test::OpeningThreadDevice> device_;
     std::size_t loadLines_ = 0;
 };
 
@@ -168,27 +168,27 @@ TEST_F(ClaimLock, AnotherProcessHoldingTheClaimRefusesItAtOnce) {
     ASSERT_TRUE(holder.WaitUntilHeld());
     for (long timeout : {0L, 1000L, 5000L}) {
         const ULONGLONG start = GetTickCount64();
-        const long result = pendrax::ClaimLock(*state_, timeout);
+        const long result = pendrax::ClaimLock(*device_, timeout);
         const ULONGLONG elapsed = GetTickCount64() - start;
         EXPECT_EQ(result, opos::OPOS_E_CLAIMED) << "timeout " << timeout << " answered " << result;
         EXPECT_LT(elapsed, 500u) << "timeout " << timeout << " was waited on";
-        EXPECT_FALSE(state_->claimed);
+        EXPECT_FALSE(device_->claimed);
     }
     EXPECT_LOG(ClaimMessages(), {{0, kTimedOutLine}, {0, kTimedOutLine}, {0, kTimedOutLine}});
     EXPECT_EQ(holder.Release(), 0);
 
-    EXPECT_EQ(pendrax::ClaimLock(*state_, 0), 0);
-    EXPECT_TRUE(state_->claimed);
+    EXPECT_EQ(pendrax::ClaimLock(*device_, 0), 0);
+    EXPECT_TRUE(device_->claimed);
     EXPECT_EQ(TryClaimInAnotherProcess(1000), opos::OPOS_E_CLAIMED) << "the claim is now this process's";
-    EXPECT_EQ(pendrax::ReleaseClaimLock(*state_), 0);
-    EXPECT_FALSE(state_->claimed);
+    EXPECT_EQ(pendrax::ReleaseClaimLock(*device_), 0);
+    EXPECT_FALSE(device_->claimed);
     EXPECT_EQ(TryClaimInAnotherProcess(0), 0) << "released, so free for another process";
 }
 
 // The thread that waits with timeout -1; it keeps running after its release so that an ownership
 // taken twice would still be held rather than abandoned.
 struct ForeverClaimer {
-    pendrax::ScaleState* state;
+    pendrax::DeviceLink* device;
     ka::UniqueHandle claimed{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     ka::UniqueHandle released{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     ka::UniqueHandle finish{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
@@ -196,9 +196,9 @@ struct ForeverClaimer {
 
     static DWORD WINAPI Run(void* context) noexcept {
         auto* self = static_cast<ForeverClaimer*>(context);
-        self->result = pendrax::ClaimLock(*self->state, opos::OPOS_FOREVER);
+        self->result = pendrax::ClaimLock(*self->device, opos::OPOS_FOREVER);
         SetEvent(self->claimed.get());
-        if (self->result == 0) pendrax::ReleaseClaimLock(*self->state);
+        if (self->result == 0) pendrax::ReleaseClaimLock(*self->device);
         SetEvent(self->released.get());
         WaitForSingleObject(self->finish.get(), kStepLimitMs);
         return 0;
@@ -208,7 +208,7 @@ struct ForeverClaimer {
 TEST_F(ClaimLock, TimeoutForeverWaitsForTheHolderAndHoldsTheClaimOnce) {
     ForeignHolder holder;
     ASSERT_TRUE(holder.WaitUntilHeld());
-    ForeverClaimer claimer{state_.get()};
+    ForeverClaimer claimer{device_.get()};
     ka::UniqueHandle thread(CreateThread(nullptr, 0, ForeverClaimer::Run, &claimer, 0, nullptr));
     ASSERT_TRUE(thread.valid());
 
@@ -218,7 +218,7 @@ TEST_F(ClaimLock, TimeoutForeverWaitsForTheHolderAndHoldsTheClaimOnce) {
     ASSERT_EQ(WaitForSingleObject(claimer.claimed.get(), kStepLimitMs), WAIT_OBJECT_0);
     EXPECT_EQ(claimer.result, 0);
     ASSERT_EQ(WaitForSingleObject(claimer.released.get(), kStepLimitMs), WAIT_OBJECT_0);
-    EXPECT_FALSE(state_->claimed);
+    EXPECT_FALSE(device_->claimed);
 
     EXPECT_EQ(TryClaimInAnotherProcess(0), 0) << "one release gave the claim back";
     SetEvent(claimer.finish.get());
@@ -232,19 +232,19 @@ TEST_F(ClaimLock, ClaimOfAKilledHolderPassesToTheNextClaimer) {
         ForeignHolder holder;
         ASSERT_TRUE(holder.WaitUntilHeld());
         holder.Kill();
-        EXPECT_EQ(pendrax::ClaimLock(*state_, timeout), 0);
-        EXPECT_TRUE(state_->claimed);
+        EXPECT_EQ(pendrax::ClaimLock(*device_, timeout), 0);
+        EXPECT_TRUE(device_->claimed);
         EXPECT_EQ(TryClaimInAnotherProcess(0), opos::OPOS_E_CLAIMED);
-        pendrax::ReleaseClaimLock(*state_);
+        pendrax::ReleaseClaimLock(*device_);
     }
     EXPECT_LOG(ClaimMessages(), {});
 }
 
 TEST_F(ClaimLock, WithoutAClaimMutexTheClaimFails) {
-    state_->claimLock.reset();
-    EXPECT_EQ(pendrax::ClaimLock(*state_, 0), opos::OPOS_E_FAILURE);
-    EXPECT_EQ(pendrax::ClaimLock(*state_, opos::OPOS_FOREVER), opos::OPOS_E_FAILURE);
-    EXPECT_FALSE(state_->claimed);
+    device_->claimLock.reset();
+    EXPECT_EQ(pendrax::ClaimLock(*device_, 0), opos::OPOS_E_FAILURE);
+    EXPECT_EQ(pendrax::ClaimLock(*device_, opos::OPOS_FOREVER), opos::OPOS_E_FAILURE);
+    EXPECT_FALSE(device_->claimed);
     EXPECT_LOG(ClaimMessages(), {{0, "Failed to claim device; GLE=[{n}]."}, {0, "Failed to claim device; GLE=[{n}]."}});
 }
 

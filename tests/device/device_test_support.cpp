@@ -125,12 +125,7 @@ std::string CompareMessages(const std::vector<LogMessage>& actual, const std::ve
 TempLog::TempLog(const std::string& stem) : path_(TempLogPath(stem)) {}
 TempLog::~TempLog() { DeleteFileA(path_.c_str()); }
 
-std::unique_ptr<pendrax::ScaleState> MakeOpeningThreadState() {
-    auto state = std::make_unique<pendrax::ScaleState>();
-    state->categorySlot.reset(TlsAlloc());
-    TlsSetValue(state->categorySlot.get(), reinterpret_cast<void*>(static_cast<std::intptr_t>(zel::kMainThread)));
-    return state;
-}
+std::unique_ptr<OpeningThreadDevice> MakeOpeningThreadDevice() { return std::make_unique<OpeningThreadDevice>(); }
 
 unsigned long OpenHandleCount() {
     DWORD count = 0;

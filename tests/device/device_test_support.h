@@ -1,5 +1,5 @@
 #pragma once
-// What the device-link tests share: a state record that logs as the opening thread does, the
+// What the device-link tests share: a device link that logs as the opening thread does, the
 // lines it wrote, and a count of the process's open handles.
 
 #include <windows.h>
@@ -9,7 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "service/scale_state.h"
+#include "device/device_link.h"
+#include "logging/opos_log.h"
 
 namespace ka::test {
 
@@ -48,8 +49,15 @@ private:
     std::string path_;
 };
 
-// A state record whose thread-local category is 1, as on the thread that opened the device.
-std::unique_ptr<pendrax::ScaleState> MakeOpeningThreadState();
+// A device link with a log of its own whose thread-local category is 1, as on the thread that
+// opened the device.
+struct DeviceLog {
+    zel::OposLog ownLog;
+};
+struct OpeningThreadDevice : DeviceLog, pendrax::DeviceLink {
+    OpeningThreadDevice() : pendrax::DeviceLink(ownLog) { ownLog.AllocateCategorySlot(zel::kMainThread); }
+};
+std::unique_ptr<OpeningThreadDevice> MakeOpeningThreadDevice();
 
 // Handles the process holds open now. Wine's GetProcessHandleCount answers 0, so the system's
 // handle list is counted there instead.

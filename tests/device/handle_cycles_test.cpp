@@ -26,15 +26,15 @@ TEST(HandleCycles, EnableReadDisableLeavesNoHandleOpen) {
     trm07::ScaleSimulator scale;
     ASSERT_EQ(scale.Open(kCable.scaleSide(), {CBR_9600, 8, NOPARITY, ONESTOPBIT}), 0u);
     scale.SetWeight(1250);
-    auto state = ka::test::MakeOpeningThreadState();
-    ASSERT_EQ(pendrax::LoadDeviceProfile(*state, ka::test::kScaleClass, kDevice), 0);
+    auto device = ka::test::MakeOpeningThreadDevice();
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*device, ka::test::kScaleClass, kDevice), 0);
 
     auto cycle = [&](int i) {
         if (i % kSilentEvery == kSilentEvery - 1) scale.QueueAnswer(trm07::kWeighCommand, trm07::Answer::Silence());
         long weight = 0, status = 0, comm = 0;
-        const long opened = pendrax::SetPortOpen(*state, true);
-        const long read = pendrax::ReadScale(*state, weight, status, comm);
-        pendrax::SetPortOpen(*state, false);
+        const long opened = pendrax::SetPortOpen(*device, true);
+        const long read = pendrax::ReadScale(*device, weight, status, comm);
+        pendrax::SetPortOpen(*device, false);
         return opened == 0 && (read == 0 ? weight == 1250 : comm == opos::OPOS_E_ILLEGAL);
     };
     // The first cycle settles what the system allocates once per process.

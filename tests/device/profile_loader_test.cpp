@@ -47,25 +47,25 @@ protected:
         for (const auto& [name, text] : values) profile_.SetDeviceString(kDevice, name, text);
     }
 
-    // Loads into a fresh state record; the record stays open for inspection.
+    // Loads into a fresh device link; the link stays open for inspection.
     long Load(const Values& values) {
         WriteDevice(values);
         return LoadOnly();
     }
     long LoadOnly() {
-        state_.reset();  // closes the previous log file before it is removed
+        device_.reset();  // closes the previous log file before it is removed
         log_ = std::make_unique<TempLog>("device-profile");
         profile_.SetProviderString("LogFile", log_->path());
-        state_ = ka::test::MakeOpeningThreadState();
-        return pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice);
+        device_ = ka::test::MakeOpeningThreadDevice();
+        return pendrax::LoadDeviceProfile(*device_, kScaleClass, kDevice);
     }
     std::vector<ka::test::LogMessage> Messages() const { return ReadLogMessages(log_->path(), kDevice); }
 
     ProfileFixture profile_;
     std::unique_ptr<TempLog> log_;
-    std::unique_ptr<pendrax::ScaleState> state_;
+    std::unique_ptr<ka::test::OpeningThreadDevice> device_;
 
-    void TearDown() override { state_.reset(); }
+    void TearDown() override { device_.reset(); }
 };
 
 TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
@@ -81,17 +81,17 @@ TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
     });
     ASSERT_EQ(result, 0) << "LoadDeviceProfile answered " << result;
 
-    EXPECT_EQ(state_->logFilePath, log_->path());
-    EXPECT_EQ(state_->logVerbosity, 4);
-    EXPECT_EQ(state_->baudRate, 19200u);
-    EXPECT_EQ(state_->dataBits, 8);
-    EXPECT_EQ(state_->parity, ODDPARITY);
-    EXPECT_EQ(state_->stopBits, TWOSTOPBITS);
-    EXPECT_EQ(state_->serialPort, "COM3");
-    EXPECT_EQ(state_->modelNumber, "TRM-07");
-    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM3");
-    EXPECT_TRUE(state_->claimLock.valid());
-    EXPECT_EQ(state_->log.DisplayName(), kDevice);
+    EXPECT_EQ(device_->settings.logFilePath, log_->path());
+    EXPECT_EQ(device_->settings.logVerbosity, 4);
+    EXPECT_EQ(device_->settings.baudRate, 19200u);
+    EXPECT_EQ(device_->settings.dataBits, 8);
+    EXPECT_EQ(device_->settings.parity, ODDPARITY);
+    EXPECT_EQ(device_->settings.stopBits, TWOSTOPBITS);
+    EXPECT_EQ(device_->settings.serialPort, "COM3");
+    EXPECT_EQ(device_->settings.modelNumber, "TRM-07");
+    EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM3");
+    EXPECT_TRUE(device_->claimLock.valid());
+    EXPECT_EQ(device_->log.DisplayName(), kDevice);
 
     const auto messages = Messages();
     EXPECT_LOG(messages, {kBannerLine,
@@ -103,21 +103,21 @@ TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
 
 TEST_F(ProfileLoading, DeviceKeyWithoutValuesTakesEveryDefault) {
     ASSERT_EQ(Load({}), 0);
-    EXPECT_EQ(state_->logVerbosity, 2);
-    EXPECT_EQ(state_->baudRate, 9600u);
-    EXPECT_EQ(state_->dataBits, 7);
-    EXPECT_EQ(state_->parity, EVENPARITY);
-    EXPECT_EQ(state_->stopBits, ONESTOPBIT);
-    EXPECT_EQ(state_->serialPort, "COM1");
-    EXPECT_EQ(state_->modelNumber, "(Generic)");
-    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM1");
+    EXPECT_EQ(device_->settings.logVerbosity, 2);
+    EXPECT_EQ(device_->settings.baudRate, 9600u);
+    EXPECT_EQ(device_->settings.dataBits, 7);
+    EXPECT_EQ(device_->settings.parity, EVENPARITY);
+    EXPECT_EQ(device_->settings.stopBits, ONESTOPBIT);
+    EXPECT_EQ(device_->settings.serialPort, "COM1");
+    EXPECT_EQ(device_->settings.modelNumber, "(Generic)");
+    EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM1");
     EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
 }
 
 TEST_F(ProfileLoading, MissingDeviceKeyTakesEveryDefault) {
     ASSERT_EQ(LoadOnly(), 0);
-    EXPECT_EQ(state_->serialPort, "COM1");
-    EXPECT_EQ(state_->baudRate, 9600u);
+    EXPECT_EQ(device_->settings.serialPort, "COM1");
+    EXPECT_EQ(device_->settings.baudRate, 9600u);
     EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
 }
 
@@ -127,9 +127,9 @@ TEST_F(ProfileLoading, ValuesOfAnotherTypeCountAsAbsent) {
     profile_.SetDeviceDword(kDevice, "SerialPort", 3);
     profile_.SetDeviceDword(kDevice, "Parity", 'O');
     ASSERT_EQ(LoadOnly(), 0);
-    EXPECT_EQ(state_->baudRate, 9600u);
-    EXPECT_EQ(state_->parity, EVENPARITY);
-    EXPECT_EQ(state_->serialPort, "COM1");
+    EXPECT_EQ(device_->settings.baudRate, 9600u);
+    EXPECT_EQ(device_->settings.parity, EVENPARITY);
+    EXPECT_EQ(device_->settings.serialPort, "COM1");
     EXPECT_LOG(Messages(), {kBannerLine,
                             {1, "Failed to query registry value [SerialPort]; GLE=[{n}]."},
                             {2, "Defaulting to serial port [COM1]."}});
@@ -159,7 +159,7 @@ TEST_F(ProfileLoading, BaudRateFollowsTheLeadingNumberRule) {
         SCOPED_TRACE(std::string("BaudRate \"") + c.text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"BaudRate", c.text}}),
                   0);
-        EXPECT_EQ(state_->baudRate, c.stored);
+        EXPECT_EQ(device_->settings.baudRate, c.stored);
         std::vector<Expected> expected = {kBannerLine};
         if (c.line) expected.push_back({2, c.line});
         EXPECT_LOG(Messages(), expected);
@@ -179,7 +179,7 @@ TEST_F(ProfileLoading, DataSizeKeepsTheLowByte) {
         SCOPED_TRACE(std::string("DataSize \"") + c.text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"DataSize", c.text}}),
                   0);
-        EXPECT_EQ(state_->dataBits, c.stored);
+        EXPECT_EQ(device_->settings.dataBits, c.stored);
         std::vector<Expected> expected = {kBannerLine};
         if (c.line) expected.push_back({2, c.line});
         EXPECT_LOG(Messages(), expected);
@@ -188,14 +188,14 @@ TEST_F(ProfileLoading, DataSizeKeepsTheLowByte) {
 
 TEST_F(ProfileLoading, LogVerbosityZeroIsAcceptedAndOtherNonNumbersDefault) {
     ASSERT_EQ(Load({{"LogVerbosity", "0"}}), 0);
-    EXPECT_EQ(state_->logVerbosity, 0);
+    EXPECT_EQ(device_->settings.logVerbosity, 0);
     // Verbosity 0 keeps even the banner and the fallback lines out of the file.
     EXPECT_LOG(Messages(), {});
 
     for (const char* text : {"-0", "x", ""}) {
         SCOPED_TRACE(std::string("LogVerbosity \"") + text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", text}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}}), 0);
-        EXPECT_EQ(state_->logVerbosity, 2);
+        EXPECT_EQ(device_->settings.logVerbosity, 2);
         EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted}));
     }
 }
@@ -209,7 +209,7 @@ TEST_F(ProfileLoading, ParityIsChosenByItsFirstCapital) {
     for (const auto& [text, code] : cases) {
         SCOPED_TRACE(std::string("Parity \"") + text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"Parity", text}}), 0);
-        EXPECT_EQ(state_->parity, code);
+        EXPECT_EQ(device_->settings.parity, code);
         EXPECT_LOG(Messages(), {kBannerLine});
     }
 }
@@ -223,7 +223,7 @@ TEST_F(ProfileLoading, StopBitsAreChosenByTheExactText) {
         SCOPED_TRACE(std::string("StopBits \"") + text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"StopBits", text}}),
                   0);
-        EXPECT_EQ(state_->stopBits, code);
+        EXPECT_EQ(device_->settings.stopBits, code);
         EXPECT_LOG(Messages(), {kBannerLine,
                                 {2, "Overriding Stop Bits string 1 with user provided [" +
                                         std::to_string(static_cast<int>(code)) + "]."}});
@@ -234,9 +234,9 @@ TEST_F(ProfileLoading, WithoutProviderKeyTheLogGoesToTheDefaultFile) {
     WriteDevice({{"LogVerbosity", "4"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}});
     profile_.RemoveProviderKey();
     const std::size_t before = ka::test::ReadWholeFile(kDefaultLogFile).size();
-    state_ = ka::test::MakeOpeningThreadState();
-    ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice), 0);
-    EXPECT_EQ(state_->logFilePath, kDefaultLogFile);
+    device_ = ka::test::MakeOpeningThreadDevice();
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*device_, kScaleClass, kDevice), 0);
+    EXPECT_EQ(device_->settings.logFilePath, kDefaultLogFile);
     EXPECT_LOG(ReadLogMessages(kDefaultLogFile, kDevice, before),
                {kBannerLine,
                 {1, "Failed to query registry value [LogFile]; GLE=[{n}]."},
@@ -249,9 +249,9 @@ TEST_F(ProfileLoading, DeviceNamesOnOnePortShareOneClaimMutex) {
     profile_.WriteScaleProfile("dev-other", "COM5", "unused");
     TempLog log("device-claim-name");
     profile_.SetProviderString("LogFile", log.path());
-    auto a = ka::test::MakeOpeningThreadState();
-    auto b = ka::test::MakeOpeningThreadState();
-    auto other = ka::test::MakeOpeningThreadState();
+    auto a = ka::test::MakeOpeningThreadDevice();
+    auto b = ka::test::MakeOpeningThreadDevice();
+    auto other = ka::test::MakeOpeningThreadDevice();
     ASSERT_EQ(pendrax::LoadDeviceProfile(*a, kScaleClass, "dev-shared-a"), 0);
     ASSERT_EQ(pendrax::LoadDeviceProfile(*b, kScaleClass, "DEV-SHARED-B"), 0);
     ASSERT_EQ(pendrax::LoadDeviceProfile(*other, kScaleClass, "dev-other"), 0);
@@ -270,22 +270,22 @@ TEST_F(ProfileLoading, DeviceNamesOnOnePortShareOneClaimMutex) {
 
 TEST_F(ProfileLoading, DeviceNamespacePortGetsAUsableClaimMutex) {
     ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "\\\\.\\COM10"}, {"ModelNumber", "TRM-07"}}), 0);
-    EXPECT_EQ(state_->serialPort, "\\\\.\\COM10");
-    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM10");
-    EXPECT_TRUE(state_->claimLock.valid());
+    EXPECT_EQ(device_->settings.serialPort, "\\\\.\\COM10");
+    EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM10");
+    EXPECT_TRUE(device_->claimLock.valid());
 }
 
 TEST_F(ProfileLoading, ReloadingReplacesTheClaimMutex) {
     WriteDevice({{"LogVerbosity", "2"}, {"SerialPort", "COM5"}, {"ModelNumber", "TRM-07"}});
     ASSERT_EQ(LoadOnly(), 0);
     profile_.SetDeviceString(kDevice, "SerialPort", "COM6");
-    ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice), 0);
-    EXPECT_EQ(state_->claimLockName, "KA-Scale-Claim-COM6");
+    ASSERT_EQ(pendrax::LoadDeviceProfile(*device_, kScaleClass, kDevice), 0);
+    EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM6");
     // The handle held now is COM6's: a second handle to that name sees the same ownership.
-    ASSERT_EQ(WaitForSingleObject(state_->claimLock.get(), 0), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(device_->claimLock.get(), 0), WAIT_OBJECT_0);
     ka::UniqueHandle com6(OpenMutexA(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, "KA-Scale-Claim-COM6"));
     ASSERT_TRUE(com6.valid());
-    EXPECT_TRUE(ReleaseMutex(com6.get())) << "owned through the state's handle, so releasable through this one";
+    EXPECT_TRUE(ReleaseMutex(com6.get())) << "owned through the device's handle, so releasable through this one";
 }
 
 // --- The readers themselves ------------------------------------------------------------------
@@ -363,13 +363,13 @@ TEST_F(ProfileLoading, KeysThatOnlyAllowReadingAreStillRead) {
                   ERROR_ACCESS_DENIED)
             << "the key should refuse full access";
 
-        state_ = ka::test::MakeOpeningThreadState();
-        ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice), 0);
+        device_ = ka::test::MakeOpeningThreadDevice();
+        ASSERT_EQ(pendrax::LoadDeviceProfile(*device_, kScaleClass, kDevice), 0);
     }
-    EXPECT_EQ(state_->logFilePath, log_->path());
-    EXPECT_EQ(state_->logVerbosity, 4);
-    EXPECT_EQ(state_->serialPort, "COM3");
-    EXPECT_EQ(state_->baudRate, 4800u);
+    EXPECT_EQ(device_->settings.logFilePath, log_->path());
+    EXPECT_EQ(device_->settings.logVerbosity, 4);
+    EXPECT_EQ(device_->settings.serialPort, "COM3");
+    EXPECT_EQ(device_->settings.baudRate, 4800u);
 }
 
 }  // namespace

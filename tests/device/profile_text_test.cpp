@@ -1,5 +1,6 @@
 // The profile's text rules, directly.
 
+#include "common/profile_schema.h"
 #include "device/profile_text.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +11,7 @@ using pendrax::ParityCode;
 using pendrax::ParseProfileNumber;
 using pendrax::PortObjectName;
 using pendrax::StopBitsCode;
-using pendrax::StripDescription;
+using ka::profile::StripDescription;
 
 TEST(StripDescription, CutsAtTheFirstMarkerAndDropsTheBlanksBeforeIt) {
     const std::pair<const char*, const char*> cases[] = {

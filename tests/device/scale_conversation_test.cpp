@@ -46,23 +46,23 @@ protected:
     void SetUp() override {
         profile_.WriteScaleProfile(kDevice, kCable.deviceSide(), log_.path());
         for (const auto& [name, text] : ka::test::kCableLine) profile_.SetDeviceString(kDevice, name, text);
-        state_ = ka::test::MakeOpeningThreadState();
-        ASSERT_EQ(pendrax::LoadDeviceProfile(*state_, ka::test::kScaleClass, kDevice), 0);
+        device_ = ka::test::MakeOpeningThreadDevice();
+        ASSERT_EQ(pendrax::LoadDeviceProfile(*device_, ka::test::kScaleClass, kDevice), 0);
         const DWORD opened = scale_.Open(kCable.scaleSide(), kSimulatorLine);
         ASSERT_EQ(opened, 0u) << "simulator could not open " << kCable.scaleSide();
         scale_.SetWeight(12345);
-        ASSERT_EQ(pendrax::SetPortOpen(*state_, true), 0);
-        PurgeComm(state_->port.get(), PURGE_RXCLEAR | PURGE_TXCLEAR);
+        ASSERT_EQ(pendrax::SetPortOpen(*device_, true), 0);
+        PurgeComm(device_->port.get(), PURGE_RXCLEAR | PURGE_TXCLEAR);
         Mark();
     }
     void TearDown() override {
-        state_.reset();
+        device_.reset();
         scale_.Close();
     }
 
     Reading Read() {
         Reading r;
-        r.result = pendrax::ReadScale(*state_, r.weight, r.status, r.comm);
+        r.result = pendrax::ReadScale(*device_, r.weight, r.status, r.comm);
         return r;
     }
     // Lines since the last mark.
@@ -76,7 +76,7 @@ protected:
     ka::test::TempLog log_{"device-talk"};
     ka::test::ProfileFixture profile_;
     trm07::ScaleSimulator scale_;
-    std::unique_ptr<pendrax::ScaleState> state_;
+    std::unique_ptr<ka::test::OpeningThreadDevice> device_;
     std::size_t mark_ = 0;
 };
 
@@ -196,7 +196,7 @@ TEST_F(ScaleConversation, AZeroRequestWaitsUpToItsLongerLimit) {
     char reply[pendrax::kReplyCapacity + 1];
     scale_.SetZeroDelay(1500);
     const ULONGLONG start = GetTickCount64();
-    EXPECT_EQ(pendrax::Converse(*state_, 'Z', reply, pendrax::kReplyCapacity, pendrax::kZeroLimitMs), 0);
+    EXPECT_EQ(pendrax::Converse(*device_, 'Z', reply, pendrax::kReplyCapacity, pendrax::kZeroLimitMs), 0);
     EXPECT_GE(GetTickCount64() - start, 1400u);
     EXPECT_EQ(std::string(reply), trm07::ReadingText(0, 0));
     EXPECT_EQ(scale_.ReceivedRequests(), std::vector<std::string>{"Z"});
@@ -206,7 +206,7 @@ TEST_F(ScaleConversation, AZeroRequestWaitsUpToItsLongerLimit) {
     scale_.QueueAnswer('Z', Answer::Silence());
     Mark();
     const ULONGLONG silentStart = GetTickCount64();
-    EXPECT_EQ(pendrax::Converse(*state_, 'Z', reply, pendrax::kReplyCapacity, pendrax::kZeroLimitMs),
+    EXPECT_EQ(pendrax::Converse(*device_, 'Z', reply, pendrax::kReplyCapacity, pendrax::kZeroLimitMs),
               opos::OPOS_E_ILLEGAL);
     const ULONGLONG elapsed = GetTickCount64() - silentStart;
     EXPECT_GE(elapsed, pendrax::kZeroLimitMs - 20);
@@ -215,7 +215,7 @@ TEST_F(ScaleConversation, AZeroRequestWaitsUpToItsLongerLimit) {
 }
 
 TEST_F(ScaleConversation, WithoutAnOpenPortTheRequestCannotBeWritten) {
-    ASSERT_EQ(pendrax::SetPortOpen(*state_, false), 0);
+    ASSERT_EQ(pendrax::SetPortOpen(*device_, false), 0);
     Mark();
     ExpectReading(Read(), -1, 0, 0, opos::OPOS_E_ILLEGAL);
     EXPECT_LOG(Lines(), {{0, "WriteFile: {n}"}, kCommunicationFailure});
@@ -224,7 +224,7 @@ TEST_F(ScaleConversation, WithoutAnOpenPortTheRequestCannotBeWritten) {
 
 // Two threads weighing on one port at once each get a whole reply of their own.
 struct Weigher {
-    pendrax::ScaleState* state;
+    pendrax::DeviceLink* device;
     int reads;
     int good = 0;
 
@@ -232,7 +232,7 @@ struct Weigher {
         auto* self = static_cast<Weigher*>(context);
         for (int i = 0; i < self->reads; ++i) {
             long weight = 0, status = 0, comm = 0;
-            if (pendrax::ReadScale(*self->state, weight, status, comm) == 0 && weight == 12345) ++self->good;
+            if (pendrax::ReadScale(*self->device, weight, status, comm) == 0 && weight == 12345) ++self->good;
         }
         return 0;
     }
@@ -240,8 +240,8 @@ struct Weigher {
 
 TEST_F(ScaleConversation, ConversationsOnOnePortDoNotCross) {
     constexpr int kReads = 5;
-    Weigher first{state_.get(), kReads};
-    Weigher second{state_.get(), kReads};
+    Weigher first{device_.get(), kReads};
+    Weigher second{device_.get(), kReads};
     ka::UniqueHandle a(CreateThread(nullptr, 0, Weigher::Run, &first, 0, nullptr));
     ka::UniqueHandle b(CreateThread(nullptr, 0, Weigher::Run, &second, 0, nullptr));
     ASSERT_TRUE(a.valid() && b.valid());

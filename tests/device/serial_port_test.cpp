@@ -23,11 +23,11 @@ const Expected kDisabledLine{2, "Device disabled successfully."};
 class SerialPort : public ::testing::Test {
 protected:
     long Load(const std::string& port, const std::vector<std::pair<std::string, std::string>>& values = {}) {
-        state_.reset();
+        device_.reset();
         profile_.WriteScaleProfile(kDevice, port, log_.path());
         for (const auto& [name, text] : values) profile_.SetDeviceString(kDevice, name, text);
-        state_ = ka::test::MakeOpeningThreadState();
-        const long result = pendrax::LoadDeviceProfile(*state_, kScaleClass, kDevice);
+        device_ = ka::test::MakeOpeningThreadDevice();
+        const long result = pendrax::LoadDeviceProfile(*device_, kScaleClass, kDevice);
         skipLines_ = ka::test::ReadLogMessages(log_.path(), kDevice).size();
         return result;
     }
@@ -37,56 +37,56 @@ protected:
         messages.erase(messages.begin(), messages.begin() + std::min(skipLines_, messages.size()));
         return messages;
     }
-    void TearDown() override { state_.reset(); }
+    void TearDown() override { device_.reset(); }
 
     ka::test::TempLog log_{"device-port"};
     ka::test::ProfileFixture profile_;
-    std::unique_ptr<pendrax::ScaleState> state_;
+    std::unique_ptr<ka::test::OpeningThreadDevice> device_;
     std::size_t skipLines_ = 0;
 };
 
 TEST_F(SerialPort, EnableOpensAndConfiguresThePortOnce) {
     ASSERT_EQ(Load(kCable.deviceSide(), {{"BaudRate", "4800"}, {"DataSize", "8"}, {"Parity", "None"}, {"StopBits", "2"}}),
               0);
-    const long result = pendrax::SetPortOpen(*state_, true);
+    const long result = pendrax::SetPortOpen(*device_, true);
     ASSERT_EQ(result, 0) << "SetPortOpen(true) answered " << result;
-    EXPECT_TRUE(state_->deviceEnabled);
-    ASSERT_TRUE(state_->port.valid());
+    EXPECT_TRUE(device_->deviceEnabled);
+    ASSERT_TRUE(device_->port.valid());
 
     DCB dcb = {};
     dcb.DCBlength = sizeof dcb;
-    ASSERT_TRUE(GetCommState(state_->port.get(), &dcb)) << "GLE=" << GetLastError();
+    ASSERT_TRUE(GetCommState(device_->port.get(), &dcb)) << "GLE=" << GetLastError();
     EXPECT_EQ(dcb.BaudRate, 4800u);
     EXPECT_EQ(dcb.ByteSize, 8);
     EXPECT_EQ(dcb.Parity, NOPARITY);
     EXPECT_EQ(dcb.StopBits, TWOSTOPBITS);
     COMMTIMEOUTS timeouts = {};
-    ASSERT_TRUE(GetCommTimeouts(state_->port.get(), &timeouts));
+    ASSERT_TRUE(GetCommTimeouts(device_->port.get(), &timeouts));
     EXPECT_EQ(timeouts.ReadIntervalTimeout, 100u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 0u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 0u);
     DWORD mask = 0;
-    ASSERT_TRUE(GetCommMask(state_->port.get(), &mask));
+    ASSERT_TRUE(GetCommMask(device_->port.get(), &mask));
     EXPECT_EQ(mask, static_cast<DWORD>(EV_CTS));
 
-    const HANDLE opened = state_->port.get();
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, true), 0);
-    EXPECT_EQ(state_->port.get(), opened) << "enabling again reopened the port";
+    const HANDLE opened = device_->port.get();
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, true), 0);
+    EXPECT_EQ(device_->port.get(), opened) << "enabling again reopened the port";
     EXPECT_LOG(PortMessages(), {kEnabledLine});
 }
 
 TEST_F(SerialPort, DisableClosesThePortAndThenDoesNothing) {
     ASSERT_EQ(Load(kCable.deviceSide(), kCableLine), 0);
-    ASSERT_EQ(pendrax::SetPortOpen(*state_, true), 0);
-    const HANDLE opened = state_->port.get();
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, false), 0);
-    EXPECT_FALSE(state_->deviceEnabled);
-    EXPECT_FALSE(state_->port.valid());
+    ASSERT_EQ(pendrax::SetPortOpen(*device_, true), 0);
+    const HANDLE opened = device_->port.get();
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, false), 0);
+    EXPECT_FALSE(device_->deviceEnabled);
+    EXPECT_FALSE(device_->port.valid());
     DWORD flags = 0;
     EXPECT_FALSE(GetHandleInformation(opened, &flags)) << "the port handle is still open";
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, false), 0);
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, false), 0);
     EXPECT_LOG(PortMessages(), {kEnabledLine, kDisabledLine});
 }
 
@@ -95,31 +95,31 @@ TEST_F(SerialPort, APortThatCannotBeOpenedGives104WithoutALine) {
     for (const std::string& port : {std::string(ka::test::kMissingPort), std::string("COM10")}) {
         SCOPED_TRACE(port);
         ASSERT_EQ(Load(port), 0);
-        EXPECT_EQ(pendrax::SetPortOpen(*state_, true), opos::OPOS_E_NOSERVICE);
-        EXPECT_FALSE(state_->deviceEnabled);
-        EXPECT_FALSE(state_->port.valid());
+        EXPECT_EQ(pendrax::SetPortOpen(*device_, true), opos::OPOS_E_NOSERVICE);
+        EXPECT_FALSE(device_->deviceEnabled);
+        EXPECT_FALSE(device_->port.valid());
         EXPECT_LOG(PortMessages(), {});
     }
 }
 
 TEST_F(SerialPort, PortsAboveNineOpenInTheDeviceNamespaceForm) {
     ASSERT_EQ(Load("\\\\.\\COM10", kCableLine), 0);
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, true), 0);
-    EXPECT_TRUE(state_->deviceEnabled);
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, false), 0);
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, true), 0);
+    EXPECT_TRUE(device_->deviceEnabled);
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, false), 0);
     EXPECT_LOG(PortMessages(), {kEnabledLine, kDisabledLine});
 }
 
 TEST_F(SerialPort, ALineSettingTheDriverRejectsLeavesThePortClosed) {
     // Four data bits per character is more than the driver will do.
     ASSERT_EQ(Load(kCable.deviceSide(), {{"DataSize", "4"}, {"Parity", "None"}}), 0);
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, true), opos::OPOS_E_NOSERVICE);
-    EXPECT_FALSE(state_->deviceEnabled);
-    EXPECT_FALSE(state_->port.valid());
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, true), opos::OPOS_E_NOSERVICE);
+    EXPECT_FALSE(device_->deviceEnabled);
+    EXPECT_FALSE(device_->port.valid());
     EXPECT_LOG(PortMessages(), {{0, "SetCommState Failed, {n}"}});
     // Closed indeed: the next attempt with a good setting opens it.
-    state_->dataBits = 8;
-    EXPECT_EQ(pendrax::SetPortOpen(*state_, true), 0);
+    device_->settings.dataBits = 8;
+    EXPECT_EQ(pendrax::SetPortOpen(*device_, true), 0);
 }
 
 }  // namespace

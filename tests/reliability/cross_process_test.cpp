@@ -85,10 +85,10 @@ bool IsWholeLine(const std::string& line) {
     return knownName && knownCategory && knownLevel;
 }
 
-class CrossProcessTest : public CableTest {
+class CrossProcessTest : public ReliabilityTest {
 protected:
     void SetUp() override {
-        CableTest::SetUp();
+        ReliabilityTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
         sim_.SetWeight(kWeight);

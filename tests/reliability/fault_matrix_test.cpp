@@ -74,10 +74,10 @@ std::vector<ReplyFault> ReplyFaults() {
     };
 }
 
-class FaultMatrixTest : public CableTest {
+class FaultMatrixTest : public ReliabilityTest {
 protected:
     void SetUp() override {
-        CableTest::SetUp();
+        ReliabilityTest::SetUp();
         if (HasFatalFailure()) return;
         StartOnCable(kDevice, kCable);
     }
@@ -121,11 +121,11 @@ TEST_F(FaultMatrixTest, ReplyFaultsOnTheEventThreadFireOneEvent) {
         SCOPED_TRACE(fault.name);
         const size_t before = Events().size();
         sim_.QueueAnswer(trm07::kWeighCommand, fault.answer);
-        ForwardedLineWatch leaving(co_, "Leaving class event thread helper.");
+        lineWatch_.Expect(kLeavingEventThread);
         long weight = -1;
         const ULONGLONG start = Now();
         ASSERT_EQ(scale_.ReadWeight(&weight, kReadTimeoutMs), 0);
-        ASSERT_TRUE(leaving.Wait(kPatienceMs)) << "the event thread did not end";
+        ASSERT_TRUE(lineWatch_.Wait(kPatienceMs)) << "the event thread did not end";
         EXPECT_LT(Now() - start, kOneAttemptBoundMs);
         EXPECT_EQ(weight, -1) << "the weight arrives by event";
         const auto events = Events();
@@ -226,7 +226,7 @@ TEST_F(FaultMatrixTest, ScaleUnpluggedMidReplyFailsTheReadAndWeighsAgainWhenBack
 }
 
 // Faults met when the device is opened or enabled rather than while it weighs.
-class SetupFaultTest : public CableTest {};
+class SetupFaultTest : public ReliabilityTest {};
 
 TEST_F(SetupFaultTest, MissingPortAtEnableAnswersNoServiceUntilTheProfileIsMended) {
     constexpr char kMissing[] = "ReliabNoPort";

@@ -121,10 +121,10 @@ void ExpectLevel(const Footprint& start, const Footprint& end, long long floorBy
     EXPECT_LE(end.privateBytes, start.privateBytes + kMemoryToleranceBytes + floorBytes) << "private memory grew";
 }
 
-class SoakTest : public CableTest {
+class SoakTest : public ReliabilityTest {
 protected:
     void SetUp() override {
-        CableTest::SetUp();
+        ReliabilityTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
         sim_.SetWeight(kWeight);

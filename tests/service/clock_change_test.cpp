@@ -5,7 +5,7 @@
 #include <string>
 
 #include "logging/opos_log.h"
-#include "tests/service/weighing_fixture.h"
+#include "tests/service/cable_fixture.h"
 
 namespace ka::test {
 namespace {

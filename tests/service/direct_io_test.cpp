@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "tests/service/weighing_fixture.h"
+#include "tests/service/cable_fixture.h"
 
 namespace ka::test {
 namespace {

@@ -2,7 +2,7 @@
 // the refusal of a second conversation, and teardown while the thread still reads.
 
 #include "logging/opos_log.h"
-#include "tests/service/weighing_fixture.h"
+#include "tests/service/cable_fixture.h"
 #include "tools/trm07sim/reply_forms.h"
 
 namespace ka::test {

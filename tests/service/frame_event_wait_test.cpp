@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/service/frame_fixture.h"
-#include "tests/service/weighing_fixture.h"
+#include "tests/service/cable_fixture.h"
 #include "tests/support/cables.h"
 #include "tools/trm07sim/scale_simulator.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "device/health_dialog.h"
-#include "tests/service/weighing_fixture.h"
+#include "tests/service/cable_fixture.h"
 
 namespace ka::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <mutex>
 
-#include "tests/service/weighing_fixture.h"
+#include "tests/service/cable_fixture.h"
 #include "tools/trm07sim/reply_forms.h"
 
 namespace ka::test {

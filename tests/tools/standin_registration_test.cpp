@@ -4,8 +4,10 @@
 
 #include <olectl.h>
 
+#include "common/opos.h"
 #include "common/unique_handle.h"
 #include "tests/support/dispatch_client.h"
+#include "tests/support/profile_fixture.h"
 #include "tools/opos_standin/control_ids.h"
 #include "tools/opos_standin/registration.h"
 #include "tools/opos_standin/service_profile.h"
@@ -81,11 +83,27 @@ TEST(StandInRegistrationTest, RecognisesItsOwnFileInAnyFolderAndCase) {
     EXPECT_FALSE(standin::IsStandInPath(L"C:\\OposScaleStandIn.dll.bak"));
 }
 
-TEST(StandInProfileTest, ProfileValueTextDropsTheDescription) {
-    EXPECT_EQ(standin::ProfileValueText(L"KolvaneAris.ScaleTRM07"), L"KolvaneAris.ScaleTRM07");
-    EXPECT_EQ(standin::ProfileValueText(L"KolvaneAris.ScaleTRM07  ||| the service object"), L"KolvaneAris.ScaleTRM07");
-    EXPECT_EQ(standin::ProfileValueText(L"  ||| nothing before it"), L"");
-    EXPECT_EQ(standin::ProfileValueText(L""), L"");
+TEST(StandInProfileTest, TheProfilesProgIdIsReadWithoutItsDescription) {
+    const struct {
+        const char* stored;
+        long result;
+        const wchar_t* progId;
+    } cases[] = {
+        {"KolvaneAris.ScaleTRM07", opos::OPOS_SUCCESS, L"KolvaneAris.ScaleTRM07"},
+        {"KolvaneAris.ScaleTRM07  ||| the service object", opos::OPOS_SUCCESS, L"KolvaneAris.ScaleTRM07"},
+        {"  ||| nothing before it", opos::OPOS_E_NOEXIST, L""},
+    };
+    for (const auto& c : cases) {
+        ProfileFixture profiles;
+        profiles.SetDeviceString("StandIn ProgId Scale", "", c.stored);
+        std::wstring progId;
+        EXPECT_EQ(standin::FindServiceProgId(L"StandIn ProgId Scale", progId), c.result) << c.stored;
+        if (c.result == opos::OPOS_SUCCESS) {
+            EXPECT_EQ(progId, c.progId) << c.stored;
+        }
+    }
+    std::wstring progId;
+    EXPECT_EQ(standin::FindServiceProgId(L"Scale\\StandIn ProgId Scale", progId), opos::OPOS_E_NOEXIST);
 }
 
 }  // namespace

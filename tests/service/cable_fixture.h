@@ -1,6 +1,7 @@
 #pragma once
-// A claimed, enabled service object on a serial cable with the TRM-07 simulator at the far
-// end and the recording control object attached; the calls and waits the weighing tests share.
+// A service object driven through IDispatch on a real serial cable with the TRM-07 simulator at
+// the far end and the recording control object attached: the one fixture of every suite that
+// weighs through a cable, with the calls and waits they share.
 
 #include <gtest/gtest.h>
 
@@ -63,14 +64,30 @@ private:
     std::string text_;
 };
 
-class ScaleOnCableTest : public ServiceTest {
+// Pseudo-terminal cables carry 8 data bits without parity only.
+inline const trm07::LineSettings kCableSettings{CBR_9600, 8, NOPARITY, ONESTOPBIT};
+
+inline ULONGLONG Now() { return GetTickCount64(); }
+
+// What a timed read answered.
+struct TimedRead {
+    long result = -1;
+    long weight = -1;
+    ULONGLONG elapsedMs = 0;
+};
+
+class CableTest : public ServiceTest {
 protected:
-    void SetUp() override {
-        ServiceTest::SetUp();
-        if (HasFatalFailure()) return;
-        ASSERT_EQ(sim_.Open(kWeighCable.scaleSide()), 0u) << "opening the simulator on " << kWeighCable.scaleSide();
-        WriteProfile(kWeighDevice, kWeighCable.deviceSide(), ProfileVerbosity());
-        scale_ = OpenedScale(kWeighDevice, &co_);
+    // A TRM-07 profile on the cable's device side, logging at `verbosity` to a fresh file.
+    void WriteCableProfile(const std::string& device, const Cable& cable, int verbosity = 4) {
+        WriteProfile(device, cable.deviceSide(), verbosity);
+    }
+
+    // Simulator on the far end, then the service object opened, claimed and enabled.
+    void StartOnCable(const std::string& device, const Cable& cable, int verbosity = 4) {
+        ASSERT_EQ(sim_.Open(cable.scaleSide(), kCableSettings), 0u) << "simulator on " << cable.scaleSide();
+        WriteCableProfile(device, cable, verbosity);
+        scale_ = OpenedScale(device, &co_);
         ASSERT_TRUE(scale_);
         ASSERT_EQ(scale_.Claim(kClaimTimeoutMs), 0);
         ASSERT_EQ(scale_.SetDeviceEnabled(true), 0);
@@ -82,9 +99,8 @@ protected:
             scale_.reset();
         }
         sim_.Close();
+        if (!logPath_.empty()) DeleteFileA(logPath_.c_str());
     }
-
-    virtual int ProfileVerbosity() const { return 4; }
 
     long Call(DISPID dispid, CallArgs args = {}) const { return scale_.CallLong(dispid, std::move(args)); }
     long CheckHealth(long level) const { return Call(kCheckHealth, std::move(CallArgs().Long(level))); }
@@ -102,6 +118,14 @@ protected:
 
     // Starts forwarding log lines up to `verbosity` to the control object.
     void ForwardLines(long verbosity) const { ASSERT_EQ(DirectIO(kForwardLogLines, verbosity), 0); }
+
+    TimedRead Read(long timeoutMs) const {
+        TimedRead read;
+        const ULONGLONG start = Now();
+        read.result = scale_.ReadWeight(&read.weight, timeoutMs);
+        read.elapsedMs = Now() - start;
+        return read;
+    }
 
     // Calls of one event request method, in arrival order.
     std::vector<ReceivedCall> CallsOf(const std::string& name) const {
@@ -133,6 +157,17 @@ protected:
     ScaleClient scale_;
 };
 
+// Claimed and enabled on the weighing cable from the start.
+class ScaleOnCableTest : public CableTest {
+protected:
+    void SetUp() override {
+        CableTest::SetUp();
+        if (HasFatalFailure()) return;
+        StartOnCable(kWeighDevice, kWeighCable, ProfileVerbosity());
+    }
+    virtual int ProfileVerbosity() const { return 4; }
+};
+
 // The messages of `entries` whose category is `category`, in order.
 inline std::vector<std::string> MessagesOf(const std::vector<LogEntry>& entries, const std::string& category) {
     std::vector<std::string> messages;
@@ -151,8 +186,6 @@ inline std::string MissingInOrder(const std::vector<std::string>& messages, cons
     }
     return {};
 }
-
-inline ULONGLONG Now() { return GetTickCount64(); }
 
 // Waits, bounded, until the log holds `message` after its first `mark` entries; woken by
 // changes in the log's folder, not by polling.

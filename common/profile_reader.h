@@ -1,0 +1,17 @@
+#pragma once
+// Reading one value of a device profile, the one way the service object, the administrator and
+// the control-object stand-in all read it.
+
+#include <windows.h>
+
+#include <string>
+
+namespace ka::profile {
+
+// 0 with the REG_SZ value's own text (its description cut), or a Windows error code:
+// ERROR_INVALID_DATATYPE for a value of another type. The key is opened for reading only, so a
+// user who may not change the profile still reads it; the buffer is sized from the registry's
+// answer, so a value of any length reads whole. A null or empty value name reads the default value.
+long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text);
+
+}  // namespace ka::profile
