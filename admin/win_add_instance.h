@@ -5,11 +5,11 @@
 
 #include <string>
 
-#include "admin/control_layout.h"
+#include "admin/window_binding.h"
 
 namespace vantorel {
 
-class winAddInstance {
+class winAddInstance : public DialogForm {
 public:
     enum Control : int { Label1 = 100, txtDevName, Command1 = IDOK, Command2 = IDCANCEL };
 
@@ -23,13 +23,9 @@ public:
     void Command1_Click();
     void Command2_Click();
 
-    void Attach(HWND dialog) noexcept { dialog_ = dialog; }
-    void Detach() noexcept { dialog_ = nullptr; }
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    HWND dialog_ = nullptr;
-    ControlSet controls_;
     std::string devName_;
 };
 

@@ -5,13 +5,13 @@
 
 #include <string>
 
-#include "admin/control_layout.h"
+#include "admin/window_binding.h"
 
 namespace vantorel {
 
 class winMain;
 
-class winLogFile {
+class winLogFile : public DialogForm {
 public:
     enum Control : int { Frame1 = 100, txtLogFile, btnBrowse, btnOk = IDOK, btnCancel = IDCANCEL };
 
@@ -26,14 +26,10 @@ public:
     void btnOk_Click();
     void btnCancel_Click();
 
-    void Attach(HWND dialog) noexcept { dialog_ = dialog; }
-    void Detach() noexcept { dialog_ = nullptr; }
     INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
     winMain& form_;
-    HWND dialog_ = nullptr;
-    ControlSet controls_;
     std::string logFile_;
 };
 

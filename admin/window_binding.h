@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "admin/control_layout.h"
+
 namespace vantorel {
 
 // T provides: LRESULT HandleMessage(UINT, WPARAM, LPARAM) and void Attach(HWND) / Detach().
@@ -49,5 +51,16 @@ INT_PTR CALLBACK BoundDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
         return FALSE;
     }
 }
+
+// What a modal dialog form holds while it is shown: its window and the controls made in it.
+class DialogForm {
+public:
+    void Attach(HWND dialog) noexcept { dialog_ = dialog; }
+    void Detach() noexcept { dialog_ = nullptr; }
+
+protected:
+    HWND dialog_ = nullptr;
+    ControlSet controls_;
+};
 
 }  // namespace vantorel

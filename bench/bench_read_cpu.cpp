@@ -35,10 +35,7 @@ void PrintShare(const char* what, const CpuShare& share) {
 
 int main() {
     BenchScale bench;
-    if (!bench.Ok()) {
-        std::printf("read CPU: the simulator could not open %s\n", kBenchCable.scaleSide().c_str());
-        return 1;
-    }
+    if (!bench.Ready("read CPU")) return 1;
     auto& sim = bench.Simulator();
     PrintHeading("CPU while a read waits (whole process, user + kernel; goal under 1 %)");
 

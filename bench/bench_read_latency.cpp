@@ -76,10 +76,7 @@ std::vector<double> EventThreadReads(BenchScale& bench, int& failures) {
 
 int main() {
     BenchScale bench;
-    if (!bench.Ok()) {
-        std::printf("read latency: the simulator could not open %s\n", kBenchCable.scaleSide().c_str());
-        return 1;
-    }
+    if (!bench.Ready("read latency")) return 1;
     PrintHeading("ReadWeight latency (simulator answers at once; log verbosity 2)");
     const Summary floor = Summarise(RawReads());
     if (!bench.OpenService()) {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include <string>
 
 #include "common/unique_handle.h"
@@ -42,7 +44,11 @@ public:
         DeleteFileA(logPath_.c_str());
     }
 
-    bool Ok() const { return ok_; }
+    // False, with a line saying so, when the simulated scale could not be opened.
+    bool Ready(const char* benchmark) const {
+        if (!ok_) std::printf("%s: the simulator could not open %s\n", benchmark, kBenchCable.scaleSide().c_str());
+        return ok_;
+    }
     trm07::ScaleSimulator& Simulator() { return sim_; }
     test::CountingControlObject& Events() { return events_; }
     test::ScaleClient& Scale() { return scale_; }

@@ -9,27 +9,30 @@ namespace opos {
 
 // The service object's dispatch interface, as the control object calls it.
 namespace so {
-constexpr DISPID kOpenService = 1;
-constexpr DISPID kClose = 2;
-constexpr DISPID kClaim = 3;
-constexpr DISPID kRelease = 4;
-constexpr DISPID kCheckHealth = 5;
-constexpr DISPID kClearInput = 6;
-constexpr DISPID kClearOutput = 7;
-constexpr DISPID kDirectIO = 8;
-constexpr DISPID kSetPropertyNumber = 9;
-constexpr DISPID kGetPropertyString = 10;
-constexpr DISPID kSetPropertyString = 11;
-constexpr DISPID kDisplayText = 12;
-constexpr DISPID kReadWeight = 13;
-constexpr DISPID kZeroScale = 14;
-constexpr DISPID kCOFreezeEvents = 15;
-constexpr DISPID kGetPropertyNumber = 16;
-constexpr DISPID kSetUnitPrice = 17;
-constexpr DISPID kGetUnitPrice = 18;
-constexpr DISPID kGetSalesPrice = 19;
-constexpr DISPID kReleaseDevice = 20;
-constexpr DISPID kMethodCount = 20;
+// Each DISPID is the method's position in the interface.
+enum : DISPID {
+    kOpenService = 1,
+    kClose,
+    kClaim,
+    kRelease,
+    kCheckHealth,
+    kClearInput,
+    kClearOutput,
+    kDirectIO,
+    kSetPropertyNumber,
+    kGetPropertyString,
+    kSetPropertyString,
+    kDisplayText,
+    kReadWeight,
+    kZeroScale,
+    kCOFreezeEvents,
+    kGetPropertyNumber,
+    kSetUnitPrice,
+    kGetUnitPrice,
+    kGetSalesPrice,
+    kReleaseDevice,
+};
+constexpr DISPID kMethodCount = kReleaseDevice;
 }  // namespace so
 
 // Property indexes of GetPropertyNumber, SetPropertyNumber and GetPropertyString.

@@ -74,18 +74,16 @@ void LineBuffer::AppendPadded(const char* text, std::size_t width) noexcept {
 
 void AppendPrefix(LineBuffer& line, const Timestamp& when, const char* displayName, const char* category,
                   const char* level) noexcept {
-    AppendTwoDigits(line, when.month);
-    line.Append('/');
-    AppendTwoDigits(line, when.day);
-    line.Append('/');
-    AppendTwoDigits(line, when.year);
-    line.Append('\t');
-    AppendTwoDigits(line, when.hour);
-    line.Append(':');
-    AppendTwoDigits(line, when.minute);
-    line.Append(':');
-    AppendTwoDigits(line, when.second);
-    line.Append('\t');
+    // "MM/DD/YY<tab>hh:mm:ss<tab>"
+    const struct {
+        int value;
+        char after;
+    } fields[] = {{when.month, '/'}, {when.day, '/'}, {when.year, '\t'},
+                  {when.hour, ':'},  {when.minute, ':'}, {when.second, '\t'}};
+    for (const auto& field : fields) {
+        AppendTwoDigits(line, field.value);
+        line.Append(field.after);
+    }
     for (const char* column : {displayName, category, level}) {
         line.AppendPadded(column ? column : "", kColumnWidth);
         line.Append('\t');

@@ -1,5 +1,7 @@
 #include "service/dispatch_table.h"
 
+#include <iterator>
+
 #include "common/com/ansi_text.h"
 #include "service/scale_trm07.h"
 
@@ -64,5 +66,7 @@ constexpr bool DispidsArePositions() {
 }
 static_assert(DispidsArePositions(), "a DISPID is its entry's position in the table");
 }  // namespace
+
+ka::com::MemberTable<CScaleTRM07> CScaleTRM07::Members() noexcept { return {kDispatchTable, std::size(kDispatchTable)}; }
 
 }  // namespace pendrax

@@ -14,10 +14,6 @@ namespace pendrax {
 
 namespace {
 
-constexpr char kCheckHealth[] = "CheckHealth";
-constexpr char kClearInput[] = "ClearInput";
-constexpr char kClearOutput[] = "ClearOutput";
-constexpr char kDirectIO[] = "DirectIO";
 
 struct HealthText {
     long level;
@@ -87,44 +83,47 @@ private:
 }  // namespace
 
 long CScaleTRM07::CheckHealth(long level) {
+    constexpr char kRoutine[] = "CheckHealth";
     state_.log.Line(zel::kFunctTrace, "ENTER [CheckHealth]");
     state_.log.Line(zel::kDataFlow, "  * Level = [%d].", level);
-    if (const long gate = GateProbeClaimAndEnabled(kCheckHealth)) return gate;
+    if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
 
     const char* text = HealthTextFor(level);
-    if (!text) return FailureExit(kCheckHealth, opos::OPOS_E_ILLEGAL);
+    if (!text) return FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
     ScaleHealthTarget healthTarget(*this);
     if (level == opos::OPOS_CH_INTERACTIVE && !RunHealthCheckDialog(ModuleHandle(), healthTarget)) {
         // Claiming an interactive check that nobody saw would report a failure as success.
         state_.log.Line(zel::kCritical, "Failed to show the Interactive Check Health dialog; GLE=[%d].",
                 static_cast<long>(GetLastError()));
-        return FailureExit(kCheckHealth, opos::OPOS_E_FAILURE);
+        return FailureExit(kRoutine, opos::OPOS_E_FAILURE);
     }
     state_.checkHealthText = text;
-    return SuccessExit(kCheckHealth);
+    return SuccessExit(kRoutine);
 }
 
 long CScaleTRM07::ClearInput() {
+    constexpr char kRoutine[] = "ClearInput";
     state_.log.Line(zel::kFunctTrace, "ENTER[ClearInput]");
-    if (const long gate = GateProbeAndClaim(kClearInput)) return gate;
-    return SuccessExit(kClearInput);
+    if (const long gate = GateProbeAndClaim(kRoutine)) return gate;
+    return SuccessExit(kRoutine);
 }
 
 // Nothing is buffered for output.
-long CScaleTRM07::ClearOutput() { return SuccessExit(kClearOutput); }
+long CScaleTRM07::ClearOutput() { return SuccessExit("ClearOutput"); }
 
 long CScaleTRM07::DirectIO(long command, long* pData, BSTR* pString) {
+    constexpr char kRoutine[] = "DirectIO";
     state_.log.Line(zel::kFunctTrace, "ENTER [DirectIO].");
     state_.log.Line(zel::kDataFlow, "  * Command = [%d].", command);
     state_.log.Line(zel::kDataFlow, "  * pData   = [%d].", PointerValue(pData));
     state_.log.Line(zel::kDataFlow, "  * pString = [%d].", PointerValue(pString));
     if (command != kLogForwardingCommand) {
         state_.log.Line(zel::kSignificant, "Illegal DirectIO command [%d].", command);
-        return FailureExit(kDirectIO, opos::OPOS_E_ILLEGAL);
+        return FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
     }
     if (!pData) {
         state_.log.Line(zel::kSignificant, "DirectIO command [%d] needs pData.", command);
-        return FailureExit(kDirectIO, opos::OPOS_E_ILLEGAL);
+        return FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
     }
 
     const long verbosity = *pData;
@@ -135,7 +134,7 @@ long CScaleTRM07::DirectIO(long command, long* pData, BSTR* pString) {
         state_.log.SetLineSink(&ForwardLogLine, &state_.link, verbosity, 0);
         state_.log.Line(zel::kInformation, "DirectIO Logging enabled, verbosity = [%d].", verbosity);
     }
-    return SuccessExit(kDirectIO);
+    return SuccessExit(kRoutine);
 }
 
 }  // namespace pendrax

@@ -2,7 +2,6 @@
 
 #include <new>
 
-#include "service/dispatch_table.h"
 #include "service/module.h"
 
 namespace pendrax {
@@ -64,30 +63,6 @@ void CScaleTRM07::TakeHold() noexcept { InterlockedIncrement(&holds_); }
 
 void CScaleTRM07::DropHold() noexcept {
     if (InterlockedDecrement(&holds_) == 0) delete this;
-}
-
-HRESULT CScaleTRM07::GetTypeInfoCount(UINT* count) noexcept {
-    if (!count) return E_INVALIDARG;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CScaleTRM07::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
-HRESULT CScaleTRM07::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* dispids) noexcept {
-    return ka::com::GetMemberIds(kDispatchTable, riid, names, count, dispids);
-}
-
-HRESULT CScaleTRM07::Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                            EXCEPINFO*, UINT* argError) noexcept {
-    // Keeps the instance alive should a method drop the caller's last reference.
-    AddRef();
-    const HRESULT hr = ka::com::InvokeMember(kDispatchTable, *this, dispid, riid, flags, params, result, argError);
-    Release();
-    return hr;
 }
 
 bool CScaleTRM07::EventThreadRunning() {

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "common/com/dispatch_engine.h"
+
 #include "service/scale_state.h"
 
 namespace pendrax {
@@ -17,7 +19,7 @@ extern const IID DIID_ScaleTRM07;
 constexpr char kProgId[] = "KolvaneAris.ScaleTRM07";
 constexpr char kClsidText[] = "{A3F61C02-7E45-4D2B-8C1A-52B9E0D4F713}";
 
-class CScaleTRM07 final : public IDispatch {
+class CScaleTRM07 final : public ka::com::TableDispatch<CScaleTRM07> {
 public:
     CScaleTRM07();
     ~CScaleTRM07();
@@ -29,13 +31,8 @@ public:
     ULONG STDMETHODCALLTYPE AddRef() noexcept override;
     ULONG STDMETHODCALLTYPE Release() noexcept override;
 
-    // IDispatch, generic over the dispatch table
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* dispids) noexcept override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* excepInfo, UINT* argError) noexcept override;
+    // IDispatch is generic over the dispatch table.
+    static ka::com::MemberTable<CScaleTRM07> Members() noexcept;
 
     // The dispatch methods, with arguments already converted from their VARIANTs.
     long OpenService(const char* deviceClass, const char* deviceName, IDispatch* controlObject);

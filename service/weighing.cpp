@@ -9,10 +9,6 @@ namespace pendrax {
 
 namespace {
 
-constexpr char kReadWeight[] = "ReadWeight";
-constexpr char kZeroScale[] = "ZeroScale";
-constexpr char kDisplayText[] = "DisplayText";
-constexpr char kCOFreezeEvents[] = "COFreezeEvents";
 constexpr char kZeroCommand = 'Z';
 
 }  // namespace
@@ -24,10 +20,11 @@ long CScaleTRM07::RefuseWhileReading(const char* routine) {
 }
 
 long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
+    constexpr char kRoutine[] = "ReadWeight";
     const long long deadline = MonotonicMs() + timeout;
     state_.log.Line(zel::kFunctTrace, "ENTER [ReadWeight]");
-    if (const long gate = GateProbeClaimAndEnabled(kReadWeight)) return gate;
-    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kReadWeight);
+    if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
+    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kRoutine);
 
     if (state_.asyncMode) {
         state_.asyncReadTimeout = timeout;
@@ -35,7 +32,7 @@ long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
         if (!thread) {
             state_.log.Line(zel::kCritical, "Failed to start event thread; GLE=[%d].",
                     static_cast<long>(GetLastError()));
-            return FailureExit(kReadWeight, opos::OPOS_E_FAILURE);
+            return FailureExit(kRoutine, opos::OPOS_E_FAILURE);
         }
         // The event thread records the result and logs the leave line.
         eventThread_.reset(thread);
@@ -44,34 +41,37 @@ long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
 
     const Reading reading = ReadUntilDeadline(state_, deadline);
     if (pWeightData) *pWeightData = reading.weight;
-    if (reading.accepted) return SuccessExit(kReadWeight);
-    return FailureExit(kReadWeight, MonotonicMs() > deadline ? opos::OPOS_E_TIMEOUT : opos::OPOS_E_ILLEGAL);
+    if (reading.accepted) return SuccessExit(kRoutine);
+    return FailureExit(kRoutine, MonotonicMs() > deadline ? opos::OPOS_E_TIMEOUT : opos::OPOS_E_ILLEGAL);
 }
 
 long CScaleTRM07::ZeroScale() {
+    constexpr char kRoutine[] = "ZeroScale";
     state_.log.Line(zel::kFunctTrace, "ENTER [ZeroScale]");
-    if (const long gate = GateProbeClaimAndEnabled(kZeroScale)) return gate;
-    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kZeroScale);
-    if (!state_.capZeroScale) return FailureExit(kZeroScale, opos::OPOS_E_ILLEGAL);
+    if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
+    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kRoutine);
+    if (!state_.capZeroScale) return FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
 
     // The reply only confirms the scale heard us; its content is not examined.
     char reply[kReplyCapacity + 1] = {};
     const long conversed = Converse(state_.device, kZeroCommand, reply, kReplyCapacity, kZeroLimitMs);
-    return Exit(kZeroScale, conversed == 0 ? opos::OPOS_SUCCESS : opos::OPOS_E_ILLEGAL);
+    return Exit(kRoutine, conversed == 0 ? opos::OPOS_SUCCESS : opos::OPOS_E_ILLEGAL);
 }
 
 long CScaleTRM07::DisplayText(const char*) {
+    constexpr char kRoutine[] = "DisplayText";
     state_.log.Line(zel::kFunctTrace, "ENTER [DisplayText]");
-    if (const long gate = GateProbeClaimAndEnabled(kDisplayText)) return gate;
+    if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
     // This model has no text display.
-    return FailureExit(kDisplayText, opos::OPOS_E_ILLEGAL);
+    return FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
 }
 
 long CScaleTRM07::COFreezeEvents(long freeze) {
+    constexpr char kRoutine[] = "COFreezeEvents";
     state_.log.Line(zel::kFunctTrace, "ENTER [COFreezeEvents].");
-    if (const long gate = GateProbeAndClaim(kCOFreezeEvents)) return gate;
+    if (const long gate = GateProbeAndClaim(kRoutine)) return gate;
     StoreFreezeEvents(freeze);
-    return SuccessExit(kCOFreezeEvents);
+    return SuccessExit(kRoutine);
 }
 
 // No price calculation in this model: nothing is logged and ResultCode stays as it is.

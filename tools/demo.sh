@@ -18,15 +18,11 @@ DEVICE_KEY="HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\$DEVICE"
 PROVIDER_KEY='HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris'
 SCALE_PORT='\\.\COM21'    # the scale's end of cable 1; the profile names the other end, COM1
 WEIGHT=12.345
-READY_LIMIT_TENTHS=200    # the simulator is ready within 20 s or the demo gives up
-STOP_LIMIT_TENTHS=50
 LOG_LINES=40
 
 WORK=$(dirname "$BIN")/demo
 LOG=$WORK/demo.log
 LOG_WIN="Z:${LOG//\//\\}"
-SIM_OUT=$WORK/trm07sim.out
-SIM_IN=$WORK/trm07sim.in
 
 # Value name and text, in the order the administrator writes a new profile.
 PROFILE=(
@@ -39,20 +35,14 @@ PROFILE=(
     "LogVerbosity=4"
 )
 
+# shellcheck source=tools/simulated_scale.sh
+. "$(dirname "$0")/simulated_scale.sh"
+
 say() { printf '== %s\n' "$*"; }
-reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+reg() { wine_reg "$@"; }
 
 saved_log_file() {
     "$WINE" reg query "$PROVIDER_KEY" /v LogFile 2>/dev/null | tr -d '\r' | sed -n 's/^ *LogFile *REG_SZ *//p'
-}
-
-write_profile() {
-    reg add "$DEVICE_KEY" /ve /d KolvaneAris.ScaleTRM07 /f
-    local entry
-    for entry in "${PROFILE[@]}"; do
-        reg add "$DEVICE_KEY" /v "${entry%%=*}" /d "${entry#*=}" /f
-    done
-    reg add "$PROVIDER_KEY" /v LogFile /d "$LOG_WIN" /f
 }
 
 remove_profile() {
@@ -64,41 +54,6 @@ remove_profile() {
     fi
 }
 
-# The simulator runs until its stdin closes; fd 3 holds that stdin open.
-start_simulator() {
-    rm -f "$SIM_IN" "$SIM_OUT"
-    mkfifo "$SIM_IN"
-    exec 3<>"$SIM_IN"
-    "$WINE" "$BIN/trm07sim.exe" "$SCALE_PORT" --weight "$WEIGHT" <"$SIM_IN" >"$SIM_OUT" 2>&1 3>&- &
-    SIM_PID=$!
-}
-
-wait_until_ready() {
-    local tenths
-    for ((tenths = 0; tenths < READY_LIMIT_TENTHS; tenths++)); do
-        grep -q '^TRM-07 on ' "$SIM_OUT" 2>/dev/null && return 0
-        kill -0 "$SIM_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    say "the simulator did not become ready:"
-    cat "$SIM_OUT" 2>/dev/null || true
-    return 1
-}
-
-stop_simulator() {
-    [ -n "${SIM_PID:-}" ] || return 0
-    exec 3>&- || true
-    local tenths
-    for ((tenths = 0; tenths < STOP_LIMIT_TENTHS; tenths++)); do
-        kill -0 "$SIM_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill "$SIM_PID" 2>/dev/null || true
-    wait "$SIM_PID" 2>/dev/null || true
-    SIM_PID=
-    rm -f "$SIM_IN"
-}
-
 finish() {
     stop_simulator
     remove_profile
@@ -107,15 +62,17 @@ finish() {
 mkdir -p "$WORK"
 rm -f "$LOG"
 SAVED_LOG_FILE=$(saved_log_file || true)
-SIM_PID=
 trap finish EXIT
 
 say "device profile \"$DEVICE\": KolvaneAris.ScaleTRM07 on COM1, 9600 7E1, log $LOG_WIN"
-write_profile
+write_profile "$DEVICE_KEY" "$LOG_WIN" "${PROFILE[@]}"
 
 say "TRM-07 simulator on $SCALE_PORT showing $WEIGHT lb"
-start_simulator
-wait_until_ready
+if ! start_simulator "$WORK" "$BIN/trm07sim.exe" "$SCALE_PORT" --weight "$WEIGHT"; then
+    say "the simulator did not become ready:"
+    cat "$SIM_OUT" 2>/dev/null || true
+    exit 1
+fi
 sed 's/^/   /' "$SIM_OUT"
 
 say "scalectl demo \"$DEVICE\""

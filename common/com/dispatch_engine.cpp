@@ -16,21 +16,15 @@ VARIANT* Unwrapped(VARIANT& v) noexcept {
     return &v;
 }
 
-long* LongReference(VARIANT& source) noexcept {
-    if (source.vt == (VT_I4 | VT_BYREF)) return source.plVal;
+// The caller's variable of type `vt`, passed by reference directly or inside a variant passed by
+// reference; null for anything else.
+void* Reference(VARIANT& source, VARTYPE vt) noexcept {
+    if (source.vt == (vt | VT_BYREF)) return source.byref;
     VARIANT* inner = Unwrapped(source);
     if (!inner || inner == &source) return nullptr;
-    if (inner->vt == VT_I4) return &inner->lVal;
-    if (inner->vt == (VT_I4 | VT_BYREF)) return inner->plVal;
-    return nullptr;
-}
-
-BSTR* TextReference(VARIANT& source) noexcept {
-    if (source.vt == (VT_BSTR | VT_BYREF)) return source.pbstrVal;
-    VARIANT* inner = Unwrapped(source);
-    if (!inner || inner == &source) return nullptr;
-    if (inner->vt == VT_BSTR) return &inner->bstrVal;
-    if (inner->vt == (VT_BSTR | VT_BYREF)) return inner->pbstrVal;
+    // Every value of the variant's union starts at the same address.
+    if (inner->vt == vt) return &inner->lVal;
+    if (inner->vt == (vt | VT_BYREF)) return inner->byref;
     return nullptr;
 }
 
@@ -88,10 +82,10 @@ HRESULT ConvertArgument(ArgType type, VARIANT& source, DispatchArgs& args, int p
             slot.currency = V_CY(&slot.coerced.get());
             return S_OK;
         case ArgType::LongRef:
-            slot.longRef = LongReference(source);
+            slot.longRef = static_cast<long*>(Reference(source, VT_I4));
             return slot.longRef ? S_OK : DISP_E_TYPEMISMATCH;
         case ArgType::TextRef:
-            slot.textRef = TextReference(source);
+            slot.textRef = static_cast<BSTR*>(Reference(source, VT_BSTR));
             return slot.textRef ? S_OK : DISP_E_TYPEMISMATCH;
         case ArgType::Dispatch: {
             VARIANT* value = Unwrapped(source);

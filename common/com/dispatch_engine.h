@@ -77,6 +77,12 @@ struct DispatchMember {
     void (*handler)(Object& object, const DispatchArgs& args, DispatchResult& result);
 };
 
+template <typename Object>
+struct MemberTable {
+    const DispatchMember<Object>* members;
+    std::size_t count;
+};
+
 // The parts of a member the generic call needs, whatever object it belongs to.
 struct MemberShape {
     MemberKind kind;
@@ -95,32 +101,28 @@ HRESULT StoreResult(ResultType type, const DispatchResult& value, VARIANT* resul
 // The HRESULT for an exception caught at the boundary.
 HRESULT MapCurrentException() noexcept;
 // Names resolve ignoring case; further names would be parameter names, which no member publishes.
-template <typename Object, std::size_t N>
-HRESULT GetMemberIds(const DispatchMember<Object> (&table)[N], REFIID riid, LPOLESTR* names, UINT count,
-                     DISPID* dispids) noexcept {
+template <typename Object>
+HRESULT GetMemberIds(MemberTable<Object> table, REFIID riid, LPOLESTR* names, UINT count, DISPID* dispids) noexcept {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     if (count == 0) return S_OK;
     if (!names || !dispids) return E_INVALIDARG;
     for (UINT i = 0; i < count; ++i) dispids[i] = DISPID_UNKNOWN;
-    for (const auto& entry : table) {
-        if (SameName(entry.name, names[0])) {
-            dispids[0] = entry.dispid;
+    for (std::size_t i = 0; i < table.count; ++i) {
+        if (SameName(table.members[i].name, names[0])) {
+            dispids[0] = table.members[i].dispid;
             break;
         }
     }
     return dispids[0] != DISPID_UNKNOWN && count == 1 ? S_OK : DISP_E_UNKNOWNNAME;
 }
 
-template <typename Object, std::size_t N>
-HRESULT InvokeMember(const DispatchMember<Object> (&table)[N], Object& object, DISPID dispid, REFIID riid,
-                     WORD flags, DISPPARAMS* params, VARIANT* result, UINT* argError) noexcept {
+template <typename Object>
+HRESULT InvokeMember(MemberTable<Object> table, Object& object, DISPID dispid, REFIID riid, WORD flags,
+                     DISPPARAMS* params, VARIANT* result, UINT* argError) noexcept {
     if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
     const DispatchMember<Object>* member = nullptr;
-    for (const auto& entry : table) {
-        if (entry.dispid == dispid && KindAccepts(entry.kind, flags)) {
-            member = &entry;
-            break;
-        }
+    for (std::size_t i = 0; i < table.count && !member; ++i) {
+        if (table.members[i].dispid == dispid && KindAccepts(table.members[i].kind, flags)) member = &table.members[i];
     }
     if (!member) return DISP_E_MEMBERNOTFOUND;
     try {
@@ -136,5 +138,34 @@ HRESULT InvokeMember(const DispatchMember<Object> (&table)[N], Object& object, D
         return MapCurrentException();
     }
 }
+
+// IDispatch over a member table, for an object without a type library. Derived gives its table
+// through `static MemberTable<Derived> Members() noexcept` and implements IUnknown itself.
+template <typename Derived>
+class TableDispatch : public IDispatch {
+public:
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override {
+        if (!count) return E_INVALIDARG;
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept override {
+        if (info) *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* dispids) noexcept override {
+        return GetMemberIds(Derived::Members(), riid, names, count, dispids);
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID dispid, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT* argError) noexcept override {
+        // Keeps the object alive should a member drop the caller's last reference.
+        AddRef();
+        const HRESULT hr =
+            InvokeMember(Derived::Members(), static_cast<Derived&>(*this), dispid, riid, flags, params, result, argError);
+        Release();
+        return hr;
+    }
+};
 
 }  // namespace ka::com

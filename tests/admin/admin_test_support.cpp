@@ -198,6 +198,30 @@ void MainWindowHost::Pick(vantorel::MainControl list, int position) {
                  reinterpret_cast<LPARAM>(control));
 }
 
+std::string Shown(const std::string& title, const std::string& text, UINT style) {
+    return title + " | " + text + " | style " + std::to_string(style);
+}
+
+std::string MessageRecorder::Shown(std::size_t index) const {
+    if (index >= messages.size()) return "<no message " + std::to_string(index) + ">";
+    return ka::test::Shown(messages[index].title, messages[index].text, messages[index].style);
+}
+
+std::string EnabledState(vantorel::winMain& form) {
+    using MC = vantorel::MainControl;
+    constexpr MC kControls[] = {MC::lstInstances,    MC::btnAdd,           MC::btnRemove,    MC::lstSerialPort,
+                                MC::lstBaudRate,     MC::lstParity,        MC::lstVerbosity, MC::btnSetLogFile,
+                                MC::lblLogFile,      MC::btnEnableDevice,  MC::btnDisableDevice,
+                                MC::btnZeroScale,    MC::btnReadWeight};
+    constexpr std::size_t kGroupStarts[] = {2, 3, 9, 10, 11};
+    std::string state;
+    for (std::size_t i = 0; i < std::size(kControls); ++i) {
+        if (std::find(std::begin(kGroupStarts), std::end(kGroupStarts), i) != std::end(kGroupStarts)) state += ' ';
+        state += form.IsEnabled(kControls[i]) ? '1' : '0';
+    }
+    return state;
+}
+
 }  // namespace ka::test
 
 namespace ka::test {

@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <deque>
 #include <functional>
 #include <memory>
@@ -55,6 +57,8 @@ public:
     // Answers for Yes/No questions, used in order; a question beyond them is answered No.
     void AnswerNext(int answer) { answers_.push_back(answer); }
     std::vector<std::string> Texts() const;
+    // The message at `index` as "title | text | style", for one comparison with Shown().
+    std::string Shown(std::size_t index) const;
     std::vector<vantorel::MessageRequest> messages;
     // Runs while a message is shown, as the user could act then (on the box's owner, say).
     std::function<void(const vantorel::MessageRequest&)> onMessage;
@@ -64,6 +68,9 @@ private:
     std::deque<int> answers_;
     vantorel::MessageBoxSeam previous_;
 };
+
+// A message as MessageRecorder::Shown describes it.
+std::string Shown(const std::string& title, const std::string& text, UINT style);
 
 // Runs an action on a dialog of this thread once it has been initialised: the action posts the
 // clicks, which the dialog's own modal loop then handles. Each action runs once, in order.
@@ -112,6 +119,26 @@ private:
 };
 
 inline constexpr char kScaleClassKey[] = "SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale";
+inline std::string DeviceKey(const std::string& name) { return std::string(kScaleClassKey) + "\\" + name; }
+
+// Which of the main window's controls are enabled, as one text for clear failures:
+// list+Add, Remove, the configuration panel (6), Enable, Disable, Zero/Read.
+std::string EnabledState(vantorel::winMain& form);
+inline constexpr char kStarted[] = "11 0 000000 0 0 00";
+inline constexpr char kDevicePicked[] = "11 1 111111 1 0 00";
+inline constexpr char kScaleEnabled[] = "00 0 000000 0 1 11";
+inline constexpr const char* kIdle = kDevicePicked;
+
+// The main window on a machine without scale profiles, with the user's messages answered.
+class MainWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(host_.Started()); }
+    vantorel::winMain& form() { return host_.form(); }
+
+    CleanProfiles clean_;
+    MessageRecorder messages_;
+    MainWindowHost host_;
+};
 inline constexpr char kProviderKey[] = "SOFTWARE\\OLEforRetail\\ServiceInfo\\Kolvane-Aris";
 inline constexpr char kAbsent[] = "<absent>";
 

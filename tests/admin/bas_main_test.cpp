@@ -10,16 +10,9 @@
 #include "tests/admin/admin_test_support.h"
 
 using namespace vantorel;
-using ka::test::kAbsent;
-using ka::test::kProviderKey;
-using ka::test::kScaleClassKey;
-using ka::test::KeyExists;
-using ka::test::StoredText;
-using ka::test::WriteText;
+using namespace ka::test;
 
 namespace {
-
-std::string DeviceKey(const std::string& name) { return std::string(kScaleClassKey) + "\\" + name; }
 
 // Value names of a key in the order the registry keeps them.
 std::vector<std::string> ValueNames(const std::string& path) {
@@ -44,15 +37,8 @@ std::vector<std::string> SubkeyNames(const std::string& path) {
     return names;
 }
 
-class Instances : public ::testing::Test {
+class Instances : public MainWindowTest {
 protected:
-    ka::test::CleanProfiles clean_;
-    ka::test::MessageRecorder messages_;
-    ka::test::MainWindowHost host_;
-    winMain& form() { return host_.form(); }
-
-    void SetUp() override { ASSERT_TRUE(host_.Started()); }
-
     void WriteForeignProfile(const std::string& name) {
         WriteText(DeviceKey(name), "", "Other.ScaleSO");
         WriteText(DeviceKey(name), "SerialPort", "COM5");
@@ -127,9 +113,9 @@ TEST_F(Instances, ANameIsRefusedWhenItsKeyExistsInAnyCasing) {
         messages_.messages.clear();
         EXPECT_FALSE(basMain::CreateDeviceInstance(form(), again)) << again;
         ASSERT_EQ(messages_.messages.size(), 1u) << again;
-        EXPECT_EQ(messages_.messages[0].text, "A Device Instance with that name already exists.");
-        EXPECT_EQ(messages_.messages[0].title, "New Instance Error");
-        EXPECT_EQ(messages_.messages[0].style, UINT(MB_OK | MB_ICONEXCLAMATION));
+        EXPECT_EQ(messages_.Shown(0),
+                  Shown("New Instance Error", "A Device Instance with that name already exists.",
+                        MB_OK | MB_ICONEXCLAMATION));
     }
     EXPECT_EQ(host_.Entries(MainControl::lstInstances), std::vector<std::string>{"Front Scale"});
 }
@@ -153,9 +139,8 @@ TEST_F(Instances, AnEmptyNameOrABackslashIsRefusedBeforeAnythingIsWritten) {
         messages_.messages.clear();
         EXPECT_FALSE(basMain::CreateDeviceInstance(form(), name)) << name;
         ASSERT_EQ(messages_.messages.size(), 1u);
-        EXPECT_EQ(messages_.messages[0].text, "Invalid Device Name.");
-        EXPECT_EQ(messages_.messages[0].title, "New Instance Error");
-        EXPECT_EQ(messages_.messages[0].style, UINT(MB_OK | MB_ICONEXCLAMATION));
+        EXPECT_EQ(messages_.Shown(0),
+                  Shown("New Instance Error", "Invalid Device Name.", MB_OK | MB_ICONEXCLAMATION));
         EXPECT_FALSE(KeyExists(kProviderKey));
         EXPECT_FALSE(KeyExists(kScaleClassKey));
     }
@@ -178,9 +163,8 @@ TEST_F(Instances, DeletionAsksFirstAndNoKeepsEverything) {
     messages_.AnswerNext(IDNO);
     EXPECT_TRUE(basMain::DeleteDeviceInstance(form()));
     ASSERT_EQ(messages_.messages.size(), 1u);
-    EXPECT_EQ(messages_.messages[0].text, "Are you sure you want to delete Front Scale?");
-    EXPECT_EQ(messages_.messages[0].title, "Delete Device Instance");
-    EXPECT_EQ(messages_.messages[0].style, UINT(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_EQ(messages_.Shown(0),
+              Shown("Delete Device Instance", "Are you sure you want to delete Front Scale?", MB_YESNO | MB_DEFBUTTON2));
     EXPECT_TRUE(KeyExists(DeviceKey("front scale")));
     EXPECT_EQ(form().ControlText(MainControl::lstInstances), "Front Scale");
 }
@@ -220,9 +204,8 @@ TEST_F(Instances, AKeyThatCannotBeDeletedStaysListed) {
     messages_.AnswerNext(IDYES);
     EXPECT_FALSE(basMain::DeleteDeviceInstance(form()));
     ASSERT_EQ(messages_.messages.size(), 2u);
-    EXPECT_EQ(messages_.messages[1].text, "Error trying to delete device Front Scale.");
-    EXPECT_EQ(messages_.messages[1].title, "Delete Error");
-    EXPECT_EQ(messages_.messages[1].style, UINT(MB_OK | MB_ICONEXCLAMATION));
+    EXPECT_EQ(messages_.Shown(1),
+              Shown("Delete Error", "Error trying to delete device Front Scale.", MB_OK | MB_ICONEXCLAMATION));
     EXPECT_EQ(host_.Entries(MainControl::lstInstances), std::vector<std::string>{"Front Scale"});
 }
 

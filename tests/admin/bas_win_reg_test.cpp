@@ -6,12 +6,7 @@
 #include "tests/support/profile_fixture.h"
 
 using namespace vantorel::basWinReg;
-using ka::test::kAbsent;
-using ka::test::kProviderKey;
-using ka::test::kScaleClassKey;
-using ka::test::KeyExists;
-using ka::test::StoredText;
-using ka::test::WriteText;
+using namespace ka::test;
 
 namespace {
 

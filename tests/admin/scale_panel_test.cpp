@@ -14,8 +14,7 @@
 
 using namespace vantorel;
 using MC = MainControl;
-using ka::test::PostClick;
-using ka::test::WriteText;
+using namespace ka::test;
 
 namespace {
 
@@ -31,25 +30,6 @@ constexpr DWORD kHolderReadyMs = 10000;
 constexpr char kReadFailed[] =
     "Error trying to read weight. Please check the Configuration parameters and the Timeout parameter.";
 constexpr char kZeroFailed[] = "Error trying to set the current scale weight to zero.";
-
-// Same order as the main window test: list+Add, Remove, configuration, Enable, Disable, Zero/Read.
-constexpr MC kStateControls[] = {MC::lstInstances, MC::btnAdd,          MC::btnRemove,
-                                 MC::lstSerialPort, MC::lstBaudRate,    MC::lstParity,
-                                 MC::lstVerbosity,  MC::btnSetLogFile,  MC::lblLogFile,
-                                 MC::btnEnableDevice, MC::btnDisableDevice, MC::btnZeroScale,
-                                 MC::btnReadWeight};
-constexpr char kDevicePicked[] = "11 1 111111 1 0 00";
-constexpr char kScaleEnabled[] = "00 0 000000 0 1 11";
-constexpr char kIdle[] = "11 1 111111 1 0 00";
-
-std::string EnabledState(winMain& form) {
-    std::string state;
-    for (std::size_t i = 0; i < std::size(kStateControls); ++i) {
-        if (i == 2 || i == 3 || i == 9 || i == 10 || i == 11) state += ' ';
-        state += form.IsEnabled(kStateControls[i]) ? '1' : '0';
-    }
-    return state;
-}
 
 // A pseudo-terminal cable keeps the input parity check that an earlier 7-E-1 set-up left on it,
 // and Wine then refuses the next 7-E-1 set-up of that cable with ERROR_INVALID_PARAMETER (a

@@ -12,16 +12,10 @@ using MC = MainControl;
 
 namespace {
 
-class MainLayout : public ::testing::Test {
+class MainLayout : public ka::test::MainWindowTest {
 protected:
-    ka::test::CleanProfiles clean_;
-    ka::test::MessageRecorder messages_;
-    ka::test::MainWindowHost host_;
-    winMain& form() { return host_.form(); }
     int dpi() { return WindowDpi(form().Window()); }
     int px(int twips) { return TwipsToPixels(twips, dpi()); }
-
-    void SetUp() override { ASSERT_TRUE(host_.Started()); }
 
     // The control's rectangle in the client coordinates of its parent.
     RECT PlaceOf(MC control) {

@@ -18,17 +18,9 @@
 
 using namespace vantorel;
 using MC = MainControl;
-using ka::test::kAbsent;
-using ka::test::kProviderKey;
-using ka::test::kScaleClassKey;
-using ka::test::KeyExists;
-using ka::test::PostClick;
-using ka::test::StoredText;
-using ka::test::WriteText;
+using namespace ka::test;
 
 namespace {
-
-std::string DeviceKey(const std::string& name) { return std::string(kScaleClassKey) + "\\" + name; }
 
 struct Settings {
     const char* port;
@@ -45,25 +37,6 @@ void WriteProfile(const std::string& name, const Settings& s) {
     if (s.verbosity) WriteText(DeviceKey(name), "LogVerbosity", s.verbosity);
 }
 
-// Which of the window's controls are enabled, in a fixed order, as one text for clear failures.
-constexpr MC kStateControls[] = {MC::lstInstances, MC::btnAdd,          MC::btnRemove,
-                                 MC::lstSerialPort, MC::lstBaudRate,    MC::lstParity,
-                                 MC::lstVerbosity,  MC::btnSetLogFile,  MC::lblLogFile,
-                                 MC::btnEnableDevice, MC::btnDisableDevice, MC::btnZeroScale,
-                                 MC::btnReadWeight};
-//                                 list+Add  Remove  config(6)  Enable  Disable  Zero/Read
-constexpr char kStarted[] = "11 0 000000 0 0 00";
-constexpr char kDevicePicked[] = "11 1 111111 1 0 00";
-
-std::string EnabledState(winMain& form) {
-    std::string state;
-    for (std::size_t i = 0; i < std::size(kStateControls); ++i) {
-        if (i == 2 || i == 3 || i == 9 || i == 10 || i == 11) state += ' ';
-        state += form.IsEnabled(kStateControls[i]) ? '1' : '0';
-    }
-    return state;
-}
-
 class MainWindow : public ::testing::Test {
 protected:
     ka::test::CleanProfiles clean_;
@@ -77,6 +50,14 @@ protected:
     }
     winMain& form() { return host_->form(); }
     std::string Text(MC control) { return form().ControlText(control); }
+
+    // The user types a path into the next log-file dialog and clicks a button.
+    void AnswerLogFileDialog(std::string typed, int button) {
+        dialogs_.On("Log File", [typed, button](HWND dialog) {
+            SetDlgItemTextA(dialog, winLogFile::txtLogFile, typed.c_str());
+            PostClick(dialog, button);
+        });
+    }
 
     void TearDown() override {
         EXPECT_TRUE(dialogs_.unexpected.empty()) << dialogs_.unexpected.front();
@@ -372,14 +353,8 @@ TEST_F(MainWindow, TheLogFileDialogWritesAConfirmedPath) {
 TEST_F(MainWindow, TheLogFileDialogWritesNothingForAnEmptyFieldOrOnCancel) {
     WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
     WriteText(kProviderKey, "LogFile", "c:\\old.log");
-    dialogs_.On("Log File", [](HWND dialog) {
-        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "");
-        PostClick(dialog, winLogFile::btnOk);
-    });
-    dialogs_.On("Log File", [](HWND dialog) {
-        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "d:\\never.log");
-        PostClick(dialog, winLogFile::btnCancel);
-    });
+    AnswerLogFileDialog("", winLogFile::btnOk);
+    AnswerLogFileDialog("d:\\never.log", winLogFile::btnCancel);
     Start();
     host_->Pick(MC::lstInstances, 0);
     form().SetControlText(MC::lblLogFile, "edited elsewhere");
@@ -398,12 +373,8 @@ TEST_F(MainWindow, TheLogFileDialogKeepsLongPathsAndReportsAFailedWrite) {
     const std::string longPath = "d:\\" + std::string(180, 'p') + "\\scale.log";
     WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
     WriteText(kProviderKey, "LogFile", "c:\\old.log");
-    for (const std::string& typed : {longPath, std::string("e:\\refused.log")}) {
-        dialogs_.On("Log File", [typed](HWND dialog) {
-            SetDlgItemTextA(dialog, winLogFile::txtLogFile, typed.c_str());
-            PostClick(dialog, winLogFile::btnOk);
-        });
-    }
+    AnswerLogFileDialog(longPath, winLogFile::btnOk);
+    AnswerLogFileDialog("e:\\refused.log", winLogFile::btnOk);
     Start();
     host_->Pick(MC::lstInstances, 0);
     host_->Click(MC::btnSetLogFile);
@@ -422,10 +393,7 @@ TEST_F(MainWindow, TheLogFileDialogKeepsLongPathsAndReportsAFailedWrite) {
 TEST_F(MainWindow, ACancelledBrowseLeavesThePathField) {
     WriteProfile("alpha", {"COM1", "9600", "Even", "2"});
     WriteText(kProviderKey, "LogFile", "c:\\old.log");
-    dialogs_.On("Log File", [](HWND dialog) {
-        SetDlgItemTextA(dialog, winLogFile::txtLogFile, "e:\\typed.log");
-        PostClick(dialog, winLogFile::btnBrowse);
-    });
+    AnswerLogFileDialog("e:\\typed.log", winLogFile::btnBrowse);
     dialogs_.On("Select Log File", [](HWND fileDialog) {
         HWND logFile = GetWindow(fileDialog, GW_OWNER);
         PostMessageA(fileDialog, WM_COMMAND, IDCANCEL, 0);

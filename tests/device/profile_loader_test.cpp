@@ -39,9 +39,16 @@ std::vector<Expected> Joined(std::initializer_list<std::vector<Expected>> parts)
 
 using Values = std::vector<std::pair<std::string, std::string>>;
 
+// The serial and logging settings as one text, for clear failures (the log path aside).
+std::string Described(const pendrax::DeviceSettings& s) {
+    return "port " + s.serialPort + ", " + std::to_string(s.baudRate) + " baud, " + std::to_string(s.dataBits) +
+           " bits, parity " + std::to_string(s.parity) + ", stop bits " + std::to_string(s.stopBits) + ", verbosity " +
+           std::to_string(s.logVerbosity) + ", model " + s.modelNumber;
+}
+
 // A profile made of exactly these device values, logging into a fresh file.
 class ProfileLoading : public ::testing::Test {
-protected:
+public:
     void WriteDevice(const Values& values) {
         profile_.SetDeviceString(kDevice, "", "KolvaneAris.ScaleTRM07");
         for (const auto& [name, text] : values) profile_.SetDeviceString(kDevice, name, text);
@@ -60,7 +67,9 @@ protected:
         return pendrax::LoadDeviceProfile(*device_, kScaleClass, kDevice);
     }
     std::vector<ka::test::LogMessage> Messages() const { return ReadLogMessages(log_->path(), kDevice); }
+    const pendrax::DeviceSettings& Settings() const { return device_->settings; }
 
+protected:
     ProfileFixture profile_;
     std::unique_ptr<TempLog> log_;
     std::unique_ptr<ka::test::OpeningThreadDevice> device_;
@@ -82,13 +91,7 @@ TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
     ASSERT_EQ(result, 0) << "LoadDeviceProfile answered " << result;
 
     EXPECT_EQ(device_->settings.logFilePath, log_->path());
-    EXPECT_EQ(device_->settings.logVerbosity, 4);
-    EXPECT_EQ(device_->settings.baudRate, 19200u);
-    EXPECT_EQ(device_->settings.dataBits, 8);
-    EXPECT_EQ(device_->settings.parity, ODDPARITY);
-    EXPECT_EQ(device_->settings.stopBits, TWOSTOPBITS);
-    EXPECT_EQ(device_->settings.serialPort, "COM3");
-    EXPECT_EQ(device_->settings.modelNumber, "TRM-07");
+    EXPECT_EQ(Described(Settings()), Described({"COM3", 19200, 8, ODDPARITY, TWOSTOPBITS, "", 4, "TRM-07"}));
     EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM3");
     EXPECT_TRUE(device_->claimLock.valid());
     EXPECT_EQ(device_->log.DisplayName(), kDevice);
@@ -103,13 +106,7 @@ TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
 
 TEST_F(ProfileLoading, DeviceKeyWithoutValuesTakesEveryDefault) {
     ASSERT_EQ(Load({}), 0);
-    EXPECT_EQ(device_->settings.logVerbosity, 2);
-    EXPECT_EQ(device_->settings.baudRate, 9600u);
-    EXPECT_EQ(device_->settings.dataBits, 7);
-    EXPECT_EQ(device_->settings.parity, EVENPARITY);
-    EXPECT_EQ(device_->settings.stopBits, ONESTOPBIT);
-    EXPECT_EQ(device_->settings.serialPort, "COM1");
-    EXPECT_EQ(device_->settings.modelNumber, "(Generic)");
+    EXPECT_EQ(Described(Settings()), Described({"COM1", 9600, 7, EVENPARITY, ONESTOPBIT, "", 2, "(Generic)"}));
     EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM1");
     EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
 }
@@ -135,51 +132,38 @@ TEST_F(ProfileLoading, ValuesOfAnotherTypeCountAsAbsent) {
                             {2, "Defaulting to serial port [COM1]."}});
 }
 
-struct NumberCase {
-    const char* text;
-    DWORD stored;
-    const char* line;  // null: the default is used without a line
-};
-
-TEST_F(ProfileLoading, BaudRateFollowsTheLeadingNumberRule) {
-    const NumberCase cases[] = {
-        {"4800", 4800, "Overriding BaudRate string 1 with user provided [4800]."},
-        {" 2400 baud", 2400, "Overriding BaudRate string 1 with user provided [2400]."},
-        {"0", 0, "Overriding BaudRate string 1 with user provided [0]."},
-        {"   ", 0, "Overriding BaudRate string 1 with user provided [0]."},
-        {"-5", static_cast<DWORD>(-5), "Overriding BaudRate string 1 with user provided [-5]."},
-        {"+1200", 1200, "Overriding BaudRate string 1 with user provided [1200]."},
-        {"99999999999", 2147483647, "Overriding BaudRate string 1 with user provided [2147483647]."},
-        {"", 9600, nullptr},
-        {"abc", 9600, nullptr},
-        {"-0", 9600, nullptr},
-        {"+0", 9600, nullptr},
+// Numbers follow the leading-number rule; a text that gives none keeps the default without a line.
+TEST_F(ProfileLoading, BaudRateAndDataSizeFollowTheLeadingNumberRule) {
+    const struct {
+        const char* value;
+        const char* text;
+        DWORD stored;
+        const char* line;  // null: the default is used without a line
+    } cases[] = {
+        {"BaudRate", "4800", 4800, "Overriding BaudRate string 1 with user provided [4800]."},
+        {"BaudRate", " 2400 baud", 2400, "Overriding BaudRate string 1 with user provided [2400]."},
+        {"BaudRate", "0", 0, "Overriding BaudRate string 1 with user provided [0]."},
+        {"BaudRate", "   ", 0, "Overriding BaudRate string 1 with user provided [0]."},
+        {"BaudRate", "-5", static_cast<DWORD>(-5), "Overriding BaudRate string 1 with user provided [-5]."},
+        {"BaudRate", "+1200", 1200, "Overriding BaudRate string 1 with user provided [1200]."},
+        {"BaudRate", "99999999999", 2147483647, "Overriding BaudRate string 1 with user provided [2147483647]."},
+        {"BaudRate", "", 9600, nullptr},
+        {"BaudRate", "abc", 9600, nullptr},
+        {"BaudRate", "-0", 9600, nullptr},
+        {"BaudRate", "+0", 9600, nullptr},
+        // Data bits keep the number's low byte.
+        {"DataSize", "264", 8, "Overriding Data Bits string 1 with user provided [8]."},
+        {"DataSize", " 7", 7, "Overriding Data Bits string 1 with user provided [7]."},
+        {"DataSize", "-1", 255, "Overriding Data Bits string 1 with user provided [255]."},
+        {"DataSize", "6 bits  ||| Data bits", 6, "Overriding Data Bits string 1 with user provided [6]."},
+        {"DataSize", "letters", 7, nullptr},
+        {"DataSize", "", 7, nullptr},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("BaudRate \"") + c.text + "\"");
-        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"BaudRate", c.text}}),
-                  0);
-        EXPECT_EQ(device_->settings.baudRate, c.stored);
-        std::vector<Expected> expected = {kBannerLine};
-        if (c.line) expected.push_back({2, c.line});
-        EXPECT_LOG(Messages(), expected);
-    }
-}
-
-TEST_F(ProfileLoading, DataSizeKeepsTheLowByte) {
-    const NumberCase cases[] = {
-        {"264", 8, "Overriding Data Bits string 1 with user provided [8]."},
-        {" 7", 7, "Overriding Data Bits string 1 with user provided [7]."},
-        {"-1", 255, "Overriding Data Bits string 1 with user provided [255]."},
-        {"6 bits  ||| Data bits", 6, "Overriding Data Bits string 1 with user provided [6]."},
-        {"letters", 7, nullptr},
-        {"", 7, nullptr},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string("DataSize \"") + c.text + "\"");
-        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"DataSize", c.text}}),
-                  0);
-        EXPECT_EQ(device_->settings.dataBits, c.stored);
+        SCOPED_TRACE(std::string(c.value) + " \"" + c.text + "\"");
+        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {c.value, c.text}}), 0);
+        const bool baud = std::string(c.value) == "BaudRate";
+        EXPECT_EQ(baud ? Settings().baudRate : DWORD{Settings().dataBits}, c.stored);
         std::vector<Expected> expected = {kBannerLine};
         if (c.line) expected.push_back({2, c.line});
         EXPECT_LOG(Messages(), expected);

@@ -41,8 +41,9 @@ void ExpectParsed(const Case& c) {
     EXPECT_EQ(parsed.hasStatus, c.hasStatus) << shown;
 }
 
-TEST(ParseWeightReply, ReadingsGiveWeightAndStatus) {
+TEST(ParseWeightReply, EachFormOfReplyDecodesByItsRule) {
     const Case cases[] = {
+        // Readings give their weight and status.
         {" 12.345 lb  S00 ", ReplyKind::Reading, 12345, 0, true},
         {" 12.345 lb  S20 ", ReplyKind::Reading, 12345, 20, true},
         {" 12.345 lb  S10 ", ReplyKind::Reading, 12345, 10, true},
@@ -55,12 +56,7 @@ TEST(ParseWeightReply, ReadingsGiveWeightAndStatus) {
         {" 12.345 lb  S   ", ReplyKind::Reading, 12345, 0, true},
         // The first "." is the one used.
         {" 12.34.5 lb S00 ", ReplyKind::Reading, 12340, 0, true},
-    };
-    for (const auto& c : cases) ExpectParsed(c);
-}
-
-TEST(ParseWeightReply, TheDecimalPointNeedsRoomForItsDigits) {
-    const Case cases[] = {
+        // The decimal point needs room for its digits.
         {"12.345 lb   S00 ", ReplyKind::Reading, 12345, 0, true},         // "." third: the earliest that fits
         {"   S00 lb  12.34", ReplyKind::Reading, 12340, 0, true},         // two digits after it, nothing more
         {".12345 lb   S00 ", ReplyKind::Uninterpretable, 0, 0, false},   // nothing before it
@@ -68,12 +64,7 @@ TEST(ParseWeightReply, TheDecimalPointNeedsRoomForItsDigits) {
         {"   S00 lb 1234.4", ReplyKind::Uninterpretable, 0, 0, false},   // one character after it
         {"   S00 lb 123.40", ReplyKind::Reading, 23400, 0, true},         // two characters after it fit
         {"   S00 lb 12345.", ReplyKind::Uninterpretable, 0, 0, false},   // last character
-    };
-    for (const auto& c : cases) ExpectParsed(c);
-}
-
-TEST(ParseWeightReply, BlankTensAndSignAheadOfThePounds) {
-    const Case cases[] = {
+        // A blank for the tens of pounds, and a sign ahead of the pounds.
         {"  2.345 lb  S00 ", ReplyKind::Reading, 2345, 0, true},
         {"-01.500 lb  S00 ", ReplyKind::Reading, -1500, 0, true},
         {"-12.345 lb  S20 ", ReplyKind::Reading, -12345, 20, true},
@@ -83,12 +74,7 @@ TEST(ParseWeightReply, BlankTensAndSignAheadOfThePounds) {
         // A "-" after the first pound digit is no sign, nor is one in the status.
         {" 12.345 lb-  S00", ReplyKind::Reading, 12345, 0, true},
         {"x12.345 lb  S00 ", ReplyKind::Reading, 12345, 0, true},  // not a weight position
-    };
-    for (const auto& c : cases) ExpectParsed(c);
-}
-
-TEST(ParseWeightReply, NoDigitWhereOneBelongsIsUninterpretable) {
-    const Case cases[] = {
+        // No digit where one belongs: uninterpretable.
         {" 1 .345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
         {"  -.345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
         {" 1-.345 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
@@ -97,12 +83,7 @@ TEST(ParseWeightReply, NoDigitWhereOneBelongsIsUninterpretable) {
         {" 12. 45 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
         {" 12.3?5 lb  S00 ", ReplyKind::Uninterpretable, 0, 0, false},
         {"   S00 lb 123.4 ", ReplyKind::Uninterpretable, 0, 0, false},
-    };
-    for (const auto& c : cases) ExpectParsed(c);
-}
-
-TEST(ParseWeightReply, RepliesThatCarryNoUsableWeight) {
-    const Case cases[] = {
+        // Replies that carry no usable weight.
         {"?S10            ", ReplyKind::StatusOnly, 0, 10, true},
         {"?S20", ReplyKind::StatusOnly, 0, 20, true},
         {" S 12.345 lb S00", ReplyKind::StatusOnly, 0, 12, true},  // a weight does not help it

@@ -18,6 +18,8 @@ BIN=$(realpath -m "$3")
 WORK=$(realpath -m "$4")
 
 WINE=${WINELOADER:-/usr/lib/wine/wine64}
+# shellcheck source=tools/simulated_scale.sh
+. "$(dirname "$0")/../../tools/simulated_scale.sh"
 export WINEPREFIX=$WORK/prefix WINEARCH=${WINEARCH:-win64} WINEDEBUG=-all
 # No menu entries on the host for the package's shortcut.
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
@@ -38,8 +40,6 @@ LOG_FILE=$WINEPREFIX/drive_c/KolvaneAris-Scale.log
 WEIGHT=12.345
 # The pty cable takes 8-N-1 only; both ends agree on it.
 PROFILE=("SerialPort=COM1" "BaudRate=9600" "DataSize=8" "Parity=None" "StopBits=1" "LogVerbosity=4")
-SIM_READY_TENTHS=200
-SIM_STOP_TENTHS=50
 
 failures=0
 checks=0
@@ -56,7 +56,6 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # ---- prefix, cable and stand-in -----------------------------------------------------------
 
 SOCAT_PID=
-SIM_PID=
 finish() {
     stop_simulator
     wineserver -k >/dev/null 2>&1 || true
@@ -82,7 +81,7 @@ make_prefix() {
     "$WINE" regsvr32 /s "$(windows_path "$BIN/OposScaleStandIn.dll")" >/dev/null 2>&1
 }
 
-reg() { "$WINE" reg "$@" >/dev/null 2>&1; }
+reg() { wine_reg "$@"; }
 
 # The default value of a key, or nothing (status 1) when the key or its default is missing.
 reg_default() {
@@ -192,46 +191,6 @@ msiexec_run() { # expected-code log-name arguments...
 
 # ---- weighing through the installed files -------------------------------------------------
 
-write_profile() {
-    local entry
-    reg add "$DEVICE_KEY" /ve /d "$PROG_ID" /f
-    for entry in "${PROFILE[@]}"; do
-        reg add "$DEVICE_KEY" /v "${entry%%=*}" /d "${entry#*=}" /f
-    done
-    reg add "$PROVIDER_KEY" /v LogFile /d "$LOG_WIN" /f
-}
-
-# The installed simulator on the far end of the cable; it runs until fd 3 (its stdin) closes.
-start_simulator() {
-    local tenths
-    rm -f "$WORK/sim.in" "$WORK/sim.out"
-    mkfifo "$WORK/sim.in"
-    exec 3<>"$WORK/sim.in"
-    "$WINE" "$INSTALL_DIR/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none \
-        <"$WORK/sim.in" >"$WORK/sim.out" 2>&1 3>&- &
-    SIM_PID=$!
-    for ((tenths = 0; tenths < SIM_READY_TENTHS; tenths++)); do
-        grep -q '^TRM-07 on ' "$WORK/sim.out" 2>/dev/null && return 0
-        kill -0 "$SIM_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    sed 's/^/      /' "$WORK/sim.out" 2>/dev/null
-    return 1
-}
-
-stop_simulator() {
-    [ -n "$SIM_PID" ] || return 0
-    exec 3>&- || true
-    local tenths
-    for ((tenths = 0; tenths < SIM_STOP_TENTHS; tenths++)); do
-        kill -0 "$SIM_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill "$SIM_PID" 2>/dev/null || true
-    wait "$SIM_PID" 2>/dev/null || true
-    SIM_PID=
-}
-
 # scalectl opens the device through the stand-in, which creates the service object by the
 # ProgID the profile names: the installed registration is what finds Pendrax.dll.
 weighs() {
@@ -262,11 +221,12 @@ MENU_DIR=${MENU_DIR%/}
 check_files_present
 check_registration_present
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
-write_profile
-if start_simulator; then
+write_profile "$DEVICE_KEY" "$LOG_WIN" "${PROFILE[@]}"
+if start_simulator "$WORK" "$INSTALL_DIR/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none; then
     check "service object created by ProgID weighs $WEIGHT lb through the control object" weighs
 else
     fail "simulator did not start on the package prefix's cable"
+    sed 's/^/      /' "$SIM_OUT" 2>/dev/null
 fi
 stop_simulator
 check "the service object wrote the log file" test -s "$LOG_FILE"

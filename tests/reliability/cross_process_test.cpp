@@ -90,9 +90,8 @@ protected:
     void SetUp() override {
         ReliabilityTest::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
-        sim_.SetWeight(kWeight);
-        for (const char* device : kDevices) WriteCableProfile(device, kCable, 4);
+        StartSimulator(kCable, kWeight);
+        for (const char* device : kDevices) WriteCableProfile(device, kCable);
     }
 };
 

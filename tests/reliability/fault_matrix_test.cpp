@@ -221,7 +221,7 @@ TEST_F(FaultMatrixTest, ScaleUnpluggedMidReplyFailsTheReadAndWeighsAgainWhenBack
     EXPECT_EQ(Read(kReadTimeoutMs).result, opos::OPOS_E_ILLEGAL);
     // Plugged in again.
     sim_.SetObserver(nullptr);
-    ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
+    StartSimulator(kCable);
     ExpectUsableAgain();
 }
 
@@ -231,9 +231,7 @@ class SetupFaultTest : public ReliabilityTest {};
 TEST_F(SetupFaultTest, MissingPortAtEnableAnswersNoServiceUntilTheProfileIsMended) {
     constexpr char kMissing[] = "ReliabNoPort";
     WriteProfile(kMissing, kMissingPort);
-    scale_ = OpenedScale(kMissing, &co_);
-    ASSERT_TRUE(scale_);
-    ASSERT_EQ(scale_.Claim(kClaimTimeoutMs), 0);
+    OpenAndClaim(kMissing);
     const ULONGLONG mark = LogMark();
     const ULONGLONG start = Now();
     EXPECT_EQ(scale_.SetDeviceEnabled(true), opos::OPOS_E_NOSERVICE);
@@ -247,7 +245,7 @@ TEST_F(SetupFaultTest, MissingPortAtEnableAnswersNoServiceUntilTheProfileIsMende
     EXPECT_EQ(scale_.Close(), 0);
 
     // The profile mended, the same instance opens on the cable and weighs.
-    ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
+    StartSimulator(kCable);
     WriteCableProfile(kMissing, kCable);
     ASSERT_EQ(scale_.OpenService(kScaleClass, kMissing, &co_), 0);
     ASSERT_EQ(scale_.Claim(kClaimTimeoutMs), 0);
@@ -299,7 +297,7 @@ private:
 
 // Another application has the COM port open: enabling fails until it lets go.
 TEST_F(SetupFaultTest, PortTakenByAnotherProcessAnswersNoServiceUntilItLetsGo) {
-    ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
+    StartSimulator(kCable);
     WriteCableProfile(kDevice, kCable);
     PortHolder holder(kCable.deviceSide());
     ASSERT_TRUE(holder.Holding()) << "the other process did not open " << kCable.deviceSide();
@@ -311,9 +309,7 @@ TEST_F(SetupFaultTest, PortTakenByAnotherProcessAnswersNoServiceUntilItLetsGo) {
         if (second) GTEST_SKIP() << "this platform lets a second process open a serial port that is in use";
     }
 
-    scale_ = OpenedScale(kDevice, &co_);
-    ASSERT_TRUE(scale_);
-    ASSERT_EQ(scale_.Claim(kClaimTimeoutMs), 0);
+    OpenAndClaim(kDevice);
     const ULONGLONG mark = LogMark();
     const ULONGLONG start = Now();
     EXPECT_EQ(scale_.SetDeviceEnabled(true), opos::OPOS_E_NOSERVICE);
@@ -335,7 +331,7 @@ TEST_F(SetupFaultTest, UnopenableLogFileLeavesTheDeviceWorking) {
     std::string folder = temp;
     if (!folder.empty() && folder.back() == '\\') folder.pop_back();
     const std::string paths[] = {folder, "C:\\reliab-no-such-folder\\deeper\\pendrax.log"};
-    ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
+    StartSimulator(kCable);
     for (const auto& path : paths) {
         SCOPED_TRACE(path);
         WriteCableProfile(kDevice, kCable);
@@ -414,7 +410,7 @@ TEST_F(SetupFaultTest, ProfileWithEveryValueMalformedFallsBackToDefaults) {
     EXPECT_EQ(scale.Close(), 0);
 
     // Mended, the same instance opens on the cable and weighs.
-    ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
+    StartSimulator(kCable);
     WriteCableProfile(kMalformed, kCable);
     scale_ = std::move(scale);
     ASSERT_EQ(scale_.OpenService(kScaleClass, kMalformed, &co_), 0);

@@ -126,9 +126,8 @@ protected:
     void SetUp() override {
         ReliabilityTest::SetUp();
         if (HasFatalFailure()) return;
-        ASSERT_EQ(sim_.Open(kCable.scaleSide(), kCableSettings), 0u);
-        sim_.SetWeight(kWeight);
-        WriteCableProfile(kDevice, kCable, 4);
+        StartSimulator(kCable, kWeight);
+        WriteCableProfile(kDevice, kCable);
     }
 
     // Open, claim, enable, a synchronous and an asynchronous read, disable, release, close.

@@ -83,13 +83,22 @@ protected:
         WriteProfile(device, cable.deviceSide(), verbosity);
     }
 
-    // Simulator on the far end, then the service object opened, claimed and enabled.
-    void StartOnCable(const std::string& device, const Cable& cable, int verbosity = 4) {
+    // The simulated scale on the cable's far end, showing `weight`.
+    void StartSimulator(const Cable& cable, long weight = 0) {
         ASSERT_EQ(sim_.Open(cable.scaleSide(), kCableSettings), 0u) << "simulator on " << cable.scaleSide();
-        WriteCableProfile(device, cable, verbosity);
+        sim_.SetWeight(weight);
+    }
+    // The service object opened with the recording control object, and claimed.
+    void OpenAndClaim(const std::string& device) {
         scale_ = OpenedScale(device, &co_);
         ASSERT_TRUE(scale_);
         ASSERT_EQ(scale_.Claim(kClaimTimeoutMs), 0);
+    }
+    // Simulator on the far end, then the service object opened, claimed and enabled.
+    void StartOnCable(const std::string& device, const Cable& cable, int verbosity = 4) {
+        StartSimulator(cable);
+        WriteCableProfile(device, cable, verbosity);
+        OpenAndClaim(device);
         ASSERT_EQ(scale_.SetDeviceEnabled(true), 0);
     }
 

@@ -163,10 +163,8 @@ TEST_F(EventWithoutControlObjectTest, EventIsSkippedAndLogged) {
     trm07::ScaleSimulator sim;
     ASSERT_EQ(sim.Open(kWeighCable.scaleSide()), 0u);
     WriteProfile(kWeighDevice, kWeighCable.deviceSide());
-    ScaleClient scale = OpenedScale(kWeighDevice, nullptr);
+    ScaleClient scale = EnabledScale(kWeighDevice, nullptr);
     ASSERT_TRUE(scale);
-    ASSERT_EQ(scale.Claim(kClaimTimeoutMs), 0);
-    ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
     scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
     const size_t mark = LogSize();
     long weight = 0;
@@ -214,10 +212,8 @@ protected:
 
     // One instance, one asynchronous read under way, one teardown.
     void ReadAndTearDown(Teardown teardown) {
-        ScaleClient scale = OpenedScale(kWeighDevice, &co_);
+        ScaleClient scale = EnabledScale(kWeighDevice, &co_);
         ASSERT_TRUE(scale);
-        ASSERT_EQ(scale.Claim(kClaimTimeoutMs), 0);
-        ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
         scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
         const size_t mark = LogSize();
         const size_t eventsBefore = Events().size();

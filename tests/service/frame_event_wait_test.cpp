@@ -84,9 +84,8 @@ TEST_F(FrameEventWaitTest, CloseServesTheEventSentToItsThreadWhileItWaits) {
     RecordingControlObject control;
     control.SetOnCall(&MarshalToOwnThread, &marshalling);
 
-    ScaleClient scale = OpenedScale("WaitScale", &control);
-    ASSERT_EQ(scale.Claim(0), 0);
-    ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
+    ScaleClient scale = EnabledScale("WaitScale", &control);
+    ASSERT_TRUE(scale);
     scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
     long weight = 0;
     ASSERT_EQ(scale.ReadWeight(&weight, 1000), 0);
@@ -142,10 +141,8 @@ protected:
     // A claimed, enabled instance in asynchronous mode whose SOData runs `inside`.
     ScaleClient AsyncScale(InsideTheEvent& inside) {
         control_.SetOnCall(&OnData, &inside);
-        ScaleClient scale = OpenedScale("WaitScale", &control_);
-        EXPECT_EQ(scale.Claim(0), 0);
-        EXPECT_EQ(scale.SetDeviceEnabled(true), 0);
-        scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
+        ScaleClient scale = EnabledScale("WaitScale", &control_);
+        if (scale) scale.SetPropertyNumber(opos::pidx::kAsyncMode, 1);
         return scale;
     }
     // The thread has ended: everything it held is given back.

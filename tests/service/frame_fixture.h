@@ -46,6 +46,16 @@ protected:
         return scale;
     }
 
+    // The same, claimed and enabled.
+    ScaleClient EnabledScale(const std::string& device, IDispatch* controlObject = nullptr) {
+        ScaleClient scale = OpenedScale(device, controlObject);
+        if (scale) {
+            EXPECT_EQ(scale.Claim(0), 0) << "claiming " << device;
+            EXPECT_EQ(scale.SetDeviceEnabled(true), 0) << "enabling " << device;
+        }
+        return scale;
+    }
+
     size_t LogSize() const { return ReadLogEntries(logPath_).size(); }
     std::vector<std::string> LogSince(size_t mark) const { return MessagesAfter(logPath_, mark); }
 

@@ -252,9 +252,8 @@ TEST_F(FrameTest, TwoInstancesHaveIndependentState) {
 
 TEST_F(FrameTest, ReleasingAnOpenInstanceClosesItAndGivesEverythingBack) {
     WriteProfile("FrameScale", "COM3");
-    ScaleClient scale = OpenedScale("FrameScale");
-    ASSERT_EQ(scale.Claim(1000), 0);
-    ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
+    ScaleClient scale = EnabledScale("FrameScale");
+    ASSERT_TRUE(scale);
     const size_t mark = LogSize();
 
     scale.reset();

@@ -187,9 +187,8 @@ TEST_F(OpenCloseTest, CloseTwiceAnswersZeroAndLogsOnlyItsOwnLinesTheSecondTime) 
 
 TEST_F(OpenCloseTest, CloseDisablesReleasesAndAnswersZeroWhateverCameBefore) {
     WriteProfile("OpenScale", "COM4");
-    ScaleClient scale = OpenedScale("OpenScale");
-    ASSERT_EQ(scale.Claim(0), 0);
-    ASSERT_EQ(scale.SetDeviceEnabled(true), 0);
+    ScaleClient scale = EnabledScale("OpenScale");
+    ASSERT_TRUE(scale);
     EXPECT_EQ(scale.GetPropertyNumber(5), 0);  // leaves ResultCode at 106
     const size_t mark = LogSize();
     EXPECT_EQ(scale.Close(), 0);

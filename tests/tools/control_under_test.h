@@ -23,17 +23,17 @@ public:
         return SUCCEEDED(hr);
     }
 
-    long Open(const std::string& device) const { return CallLong(standin::kDispidOpen, std::move(CallArgs().Text(device))); }
+    long Open(const std::string& device) const { return CallLong(opos::control::kOpen, std::move(CallArgs().Text(device))); }
     long Claim(long timeout) const { return CallLong(standin::kDispidClaim, std::move(CallArgs().Long(timeout))); }
-    long Close() const { return CallLong(standin::kDispidClose); }
-    long ReleaseDevice() const { return CallLong(standin::kDispidReleaseDevice); }
+    long Close() const { return CallLong(opos::control::kClose); }
+    long ReleaseDevice() const { return CallLong(opos::control::kReleaseDevice); }
     long CheckHealth(long level) const {
-        return CallLong(standin::kDispidCheckHealth, std::move(CallArgs().Long(level)));
+        return CallLong(opos::control::kCheckHealth, std::move(CallArgs().Long(level)));
     }
     long ReadWeight(long* weight, long timeout) const {
-        return CallLong(standin::kDispidReadWeight, std::move(CallArgs().LongRef(weight).Long(timeout)));
+        return CallLong(opos::control::kReadWeight, std::move(CallArgs().LongRef(weight).Long(timeout)));
     }
-    long ZeroScale() const { return CallLong(standin::kDispidZeroScale); }
+    long ZeroScale() const { return CallLong(opos::control::kZeroScale); }
     long ResultCode() const { return GetLong(standin::kDispidResultCode); }
     long WaitForEvent(long timeoutMs) const {
         return CallLong(standin::kDispidWaitForEvent, std::move(CallArgs().Long(timeoutMs)));

@@ -12,8 +12,7 @@ constexpr wchar_t kScalectl[] = L"scalectl.exe";
 
 TEST(ScalectlProcessTest, UsageErrorsExitWithTwoAndShowTheUsage) {
     ToolRun run = RunTool(kScalectl, L"weigh \"Front Scale\"", kToolTimeoutMs);
-    ASSERT_TRUE(run.started);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << "started: " << run.started;
     EXPECT_EQ(run.exitCode, 2u) << run.output;
     EXPECT_NE(run.output.find("scalectl: unknown command \"weigh\""), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("usage: scalectl"), std::string::npos) << run.output;
@@ -22,8 +21,7 @@ TEST(ScalectlProcessTest, UsageErrorsExitWithTwoAndShowTheUsage) {
 
 TEST(ScalectlProcessTest, AFailedOpenIsPrintedByNameAndExitsWithOne) {
     ToolRun run = RunTool(kScalectl, L"read \"Tools No Such Scale\" --timeout 500", kToolTimeoutMs);
-    ASSERT_TRUE(run.started);
-    ASSERT_TRUE(run.finished);
+    ASSERT_TRUE(run.finished) << "started: " << run.started;
     EXPECT_EQ(run.exitCode, 1u) << run.output;
     EXPECT_NE(run.output.find("Open .................... NOEXIST (109)"), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("Claim"), std::string::npos) << "nothing after a failed Open:\n" << run.output;

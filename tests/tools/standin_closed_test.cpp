@@ -56,9 +56,9 @@ TEST_F(StandInTest, EveryMemberAnswersClosedBeforeOpen) {
     EXPECT_EQ(control_.ReadWeight(&weight, 500), opos::OPOS_E_CLOSED);
     EXPECT_EQ(weight, 777);
 
-    control_.PutBool(standin::kDispidDeviceEnabled, true);
+    control_.PutBool(opos::control::kDeviceEnabled, true);
     EXPECT_EQ(control_.ResultCode(), opos::OPOS_E_CLOSED);
-    EXPECT_FALSE(control_.GetBool(standin::kDispidDeviceEnabled));
+    EXPECT_FALSE(control_.GetBool(opos::control::kDeviceEnabled));
     EXPECT_FALSE(control_.GetBool(standin::kDispidAsyncMode));
     EXPECT_EQ(control_.GetText(standin::kDispidCheckHealthText), "");
 }
@@ -73,11 +73,11 @@ TEST_F(StandInTest, AdministratorsArgumentFormsAreAccepted) {
 }
 
 TEST_F(StandInTest, MalformedCallsAreRefusedWithAutomationErrors) {
-    CallOutcome byValue = control_.Invoke(standin::kDispidReadWeight, std::move(CallArgs().Long(0).Long(500)));
+    CallOutcome byValue = control_.Invoke(opos::control::kReadWeight, std::move(CallArgs().Long(0).Long(500)));
     EXPECT_EQ(byValue.hr, DISP_E_TYPEMISMATCH) << HrText(byValue.hr);
     EXPECT_EQ(byValue.argError, 1u) << "the weight is the first of two arguments, last first";
 
-    CallOutcome missing = control_.Invoke(standin::kDispidOpen);
+    CallOutcome missing = control_.Invoke(opos::control::kOpen);
     EXPECT_EQ(missing.hr, DISP_E_BADPARAMCOUNT) << HrText(missing.hr);
 
     CallOutcome unknown = control_.Invoke(9999);

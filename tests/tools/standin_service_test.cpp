@@ -46,9 +46,9 @@ protected:
     void OpenClaimEnable() {
         ASSERT_EQ(control_.Open(kDevice), opos::OPOS_SUCCESS);
         ASSERT_EQ(control_.Claim(kClaimMs), opos::OPOS_SUCCESS);
-        control_.PutBool(standin::kDispidDeviceEnabled, true);
+        control_.PutBool(opos::control::kDeviceEnabled, true);
         ASSERT_EQ(control_.ResultCode(), opos::OPOS_SUCCESS);
-        ASSERT_TRUE(control_.GetBool(standin::kDispidDeviceEnabled));
+        ASSERT_TRUE(control_.GetBool(opos::control::kDeviceEnabled));
     }
 
     void UseAsyncReads() {
@@ -67,7 +67,7 @@ protected:
 TEST_F(StandInServiceTest, OpenClaimEnableReleaseClose) {
     OpenClaimEnable();
     EXPECT_EQ(control_.ReleaseDevice(), opos::OPOS_SUCCESS);
-    EXPECT_FALSE(control_.GetBool(standin::kDispidDeviceEnabled)) << "releasing disables";
+    EXPECT_FALSE(control_.GetBool(opos::control::kDeviceEnabled)) << "releasing disables";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.ResultCode(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.Claim(kClaimMs), opos::OPOS_E_CLOSED) << "closed again after Close";
@@ -88,8 +88,8 @@ TEST_F(StandInServiceTest, ReadsZeroesAndChecksHealthThroughTheServiceObject) {
     EXPECT_EQ(control_.CheckHealth(opos::OPOS_CH_EXTERNAL), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.GetText(standin::kDispidCheckHealthText), "External HCkeck: Successful");
 
-    control_.PutBool(standin::kDispidDeviceEnabled, false);
-    EXPECT_FALSE(control_.GetBool(standin::kDispidDeviceEnabled));
+    control_.PutBool(opos::control::kDeviceEnabled, false);
+    EXPECT_FALSE(control_.GetBool(opos::control::kDeviceEnabled));
     EXPECT_EQ(control_.ReadWeight(&weight, kReadMs), opos::OPOS_E_DISABLED);
     EXPECT_EQ(control_.ReleaseDevice(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);

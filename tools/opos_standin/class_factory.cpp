@@ -7,25 +7,6 @@ namespace standin {
 ClassFactory::ClassFactory(CreatorFn create) noexcept : create_(create) { ModuleAddRef(); }
 ClassFactory::~ClassFactory() { ModuleRelease(); }
 
-HRESULT ClassFactory::QueryInterface(REFIID riid, void** object) noexcept {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-        *object = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ClassFactory::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG ClassFactory::Release() noexcept {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-}
-
 HRESULT ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept {
     if (!object) return E_POINTER;
     *object = nullptr;

@@ -4,23 +4,21 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "common/com/unknown.h"
+
 namespace standin {
 
 using CreatorFn = HRESULT (*)(REFIID riid, void** object) noexcept;
 
-class ClassFactory final : public IClassFactory {
+class ClassFactory final : public ka::com::SingleInterfaceObject<IClassFactory, IID_IClassFactory> {
 public:
     explicit ClassFactory(CreatorFn create) noexcept;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** object) noexcept override;
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override;
 
 private:
-    ~ClassFactory();
-    LONG refs_ = 1;
+    ~ClassFactory() override;
     CreatorFn create_;
 };
 

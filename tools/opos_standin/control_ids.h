@@ -16,14 +16,8 @@ constexpr const wchar_t* kControlClsidText = opos::control::kClsidText;
 constexpr const wchar_t* kControlProgId = opos::control::kProgId;
 constexpr wchar_t kStandInFileName[] = L"OposScaleStandIn.dll";
 
-// Members whose dispatch identifiers the administrator invokes directly: the real control's.
-constexpr DISPID kDispidDeviceEnabled = opos::control::kDeviceEnabled;
-constexpr DISPID kDispidCheckHealth = opos::control::kCheckHealth;
-constexpr DISPID kDispidClose = opos::control::kClose;
-constexpr DISPID kDispidOpen = opos::control::kOpen;
-constexpr DISPID kDispidReleaseDevice = opos::control::kReleaseDevice;
-constexpr DISPID kDispidReadWeight = opos::control::kReadWeight;
-constexpr DISPID kDispidZeroScale = opos::control::kZeroScale;
+// The members the administrator invokes by dispatch identifier carry the real control's
+// (opos::control); the numbers below are the stand-in's own.
 
 // Members that clients find by name; the numbers are the stand-in's own.
 constexpr DISPID kDispidClaim = 36;

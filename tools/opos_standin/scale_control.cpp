@@ -33,20 +33,20 @@ using Args = const DispatchArgs&;
 using Out = DispatchResult&;
 
 const DispatchMember<ScaleControl> kMembers[] = {
-    {L"Open", kDispidOpen, K::Method, 1, {A::Text}, R::Long, [](C& c, Args a, Out r) { r.number = c.Open(a.Text(0)); }},
+    {L"Open", opos::control::kOpen, K::Method, 1, {A::Text}, R::Long, [](C& c, Args a, Out r) { r.number = c.Open(a.Text(0)); }},
     {L"Claim", kDispidClaim, K::Method, 1, {A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.Claim(a.Long(0)); }},
-    {L"Close", kDispidClose, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.Close(); }},
-    {L"ReleaseDevice", kDispidReleaseDevice, K::Method, 0, {}, R::Long,
+    {L"Close", opos::control::kClose, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.Close(); }},
+    {L"ReleaseDevice", opos::control::kReleaseDevice, K::Method, 0, {}, R::Long,
      [](C& c, Args, Out r) { r.number = c.ReleaseDevice(); }},
-    {L"CheckHealth", kDispidCheckHealth, K::Method, 1, {A::Long}, R::Long,
+    {L"CheckHealth", opos::control::kCheckHealth, K::Method, 1, {A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.CheckHealth(a.Long(0)); }},
-    {L"ReadWeight", kDispidReadWeight, K::Method, 2, {A::LongRef, A::Long}, R::Long,
+    {L"ReadWeight", opos::control::kReadWeight, K::Method, 2, {A::LongRef, A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.ReadWeight(a.LongRef(0), a.Long(1)); }},
-    {L"ZeroScale", kDispidZeroScale, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ZeroScale(); }},
-    {L"DeviceEnabled", kDispidDeviceEnabled, K::PropertyGet, 0, {}, R::Bool,
+    {L"ZeroScale", opos::control::kZeroScale, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ZeroScale(); }},
+    {L"DeviceEnabled", opos::control::kDeviceEnabled, K::PropertyGet, 0, {}, R::Bool,
      [](C& c, Args, Out r) { r.number = c.DeviceEnabled(); }},
-    {L"DeviceEnabled", kDispidDeviceEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
+    {L"DeviceEnabled", opos::control::kDeviceEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetDeviceEnabled(a.Bool(0)); }},
     {L"AsyncMode", kDispidAsyncMode, K::PropertyGet, 0, {}, R::Bool, [](C& c, Args, Out r) { r.number = c.AsyncMode(); }},
     {L"AsyncMode", kDispidAsyncMode, K::PropertyPut, 1, {A::Bool}, R::None,
@@ -109,44 +109,7 @@ HRESULT ScaleControl::Create(REFIID riid, void** object) noexcept {
     return hr;
 }
 
-HRESULT ScaleControl::QueryInterface(REFIID riid, void** object) noexcept {
-    if (!object) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch)) {
-        *object = static_cast<IDispatch*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG ScaleControl::AddRef() noexcept { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-
-ULONG ScaleControl::Release() noexcept {
-    LONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return static_cast<ULONG>(left);
-}
-
-HRESULT ScaleControl::GetTypeInfoCount(UINT* count) noexcept {
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT ScaleControl::GetTypeInfo(UINT, LCID, ITypeInfo** info) noexcept {
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
-HRESULT ScaleControl::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) noexcept {
-    return GetMemberIds(kMembers, riid, names, count, ids);
-}
-
-HRESULT ScaleControl::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                             EXCEPINFO*, UINT* argError) noexcept {
-    return InvokeMember(kMembers, *this, id, riid, flags, params, result, argError);
-}
+MemberTable<ScaleControl> ScaleControl::Members() noexcept { return {kMembers, std::size(kMembers)}; }
 
 long ScaleControl::Local(long result) noexcept {
     localResult_ = result;

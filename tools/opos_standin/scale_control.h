@@ -11,28 +11,21 @@
 #include <string>
 
 #include "common/com/dispatch_call.h"
+#include "common/com/dispatch_engine.h"
 #include "common/com/owners.h"
+#include "common/com/unknown.h"
 #include "tools/opos_standin/event_record.h"
 
 namespace standin {
 
-class ScaleControl final : public IDispatch {
+class ScaleControl final
+    : public ka::com::SingleInterfaceObject<ka::com::TableDispatch<ScaleControl>, IID_IDispatch> {
 public:
     // The class factory's creator.
     static HRESULT Create(REFIID riid, void** object) noexcept;
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
-    ULONG STDMETHODCALLTYPE AddRef() noexcept override;
-    ULONG STDMETHODCALLTYPE Release() noexcept override;
-
-    // IDispatch, generic over the member table
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) noexcept override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID lcid,
-                                            DISPID* ids) noexcept override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* excepInfo, UINT* argError) noexcept override;
+    // IDispatch is generic over the member table.
+    static ka::com::MemberTable<ScaleControl> Members() noexcept;
 
     // Control members, on the thread that created the control.
     long Open(const std::wstring& deviceName);
@@ -61,7 +54,7 @@ public:
 
 private:
     ScaleControl() noexcept;
-    ~ScaleControl();
+    ~ScaleControl() override;
 
     // Calls a service-object method that answers a result code; 101 while closed.
     long CallService(DISPID id, std::initializer_list<VARIANT> args);
@@ -73,7 +66,6 @@ private:
     // Every result of a call made while closed, or of a failed call, is answered locally.
     long Local(long result) noexcept;
 
-    LONG refs_ = 1;
     ka::com::ComPtr<IDispatch> service_;
     long localResult_;
     bool localResultValid_ = true;
