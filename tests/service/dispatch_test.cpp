@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/version.h"
 #include "tests/service/frame_fixture.h"
 
 namespace ka::test {
@@ -143,7 +144,7 @@ TEST_F(DispatchTest, ResultsCarryTheirDeclaredTypes) {
     CallOutcome number = scale_.Invoke(kGetPropertyNumber, std::move(CallArgs().Long(8)));
     EXPECT_EQ(number.hr, S_OK);
     EXPECT_EQ(number.value->vt, VT_I4);
-    EXPECT_EQ(number.value->lVal, 1005001);
+    EXPECT_EQ(number.value->lVal, KA_OPOS_VERSION);
 
     CallOutcome text = scale_.Invoke(kGetPropertyString, std::move(CallArgs().Long(1000002)));
     EXPECT_EQ(text.value->vt, VT_BSTR);
@@ -166,7 +167,7 @@ TEST_F(DispatchTest, ArgumentsAreCoercedAsAutomationClientsExpect) {
     VariantInit(&shortIndex);
     shortIndex.vt = VT_I2;
     shortIndex.iVal = 8;
-    EXPECT_EQ(scale_.CallLong(kGetPropertyNumber, std::move(CallArgs().Variant(shortIndex))), 1005001);
+    EXPECT_EQ(scale_.CallLong(kGetPropertyNumber, std::move(CallArgs().Variant(shortIndex))), KA_OPOS_VERSION);
     EXPECT_EQ(scale_.CallLong(kGetPropertyNumber, std::move(CallArgs().Text("9001"))), 30000);
 
     VARIANT real;

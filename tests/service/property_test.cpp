@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/version.h"
 #include "tests/service/frame_fixture.h"
 
 namespace ka::test {
@@ -14,7 +15,7 @@ struct NumberValue {
 
 // Freshly opened, unclaimed, nothing written yet.
 constexpr NumberValue kNumberValues[] = {
-    {1, 0},       {2, 0},    {3, 0},     {4, 0},    {8, 1005001}, {9, 2},    {10, 0},   {11, 0},
+    {1, 0},       {2, 0},    {3, 0},     {4, 0},    {8, KA_OPOS_VERSION}, {9, 2},    {10, 0},   {11, 0},
     {12, 0},      {13, 0},   {14, 2000}, {501, 0},  {9001, 30000}, {9002, 4}, {9003, 0}, {9004, 0},
     {9005, 0},    {9501, 1}, {9502, 0},  {9503, 0}, {9504, 0},    {9505, 1},
 };
@@ -156,7 +157,7 @@ TEST_F(PropertyTest, NumberWritesStoreLogAndRecordAsTheirIndexSays) {
 TEST_F(PropertyTest, PropertiesAnswerBeforeOpenToo) {
     ScaleClient fresh = NewScale();
     EXPECT_EQ(fresh.GetPropertyNumber(9), 2) << "State is idle also while closed";
-    EXPECT_EQ(fresh.GetPropertyNumber(8), 1005001);
+    EXPECT_EQ(fresh.GetPropertyNumber(8), KA_OPOS_VERSION);
     EXPECT_EQ(fresh.GetPropertyNumber(5), 0);
     EXPECT_EQ(fresh.ResultCode(), 106);
 }
