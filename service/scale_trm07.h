@@ -7,7 +7,7 @@
 #include <string>
 
 #include "common/com/dispatch_engine.h"
-
+#include "common/profile_schema.h"
 #include "service/scale_state.h"
 
 namespace pendrax {
@@ -16,7 +16,8 @@ namespace pendrax {
 extern const CLSID CLSID_ScaleTRM07;
 // {A3F61C01-7E45-4D2B-8C1A-52B9E0D4F713}
 extern const IID DIID_ScaleTRM07;
-constexpr char kProgId[] = "KolvaneAris.ScaleTRM07";
+// The ProgID is the profile schema's, since device profiles name it.
+using ka::profile::kProgId;
 constexpr char kClsidText[] = "{A3F61C02-7E45-4D2B-8C1A-52B9E0D4F713}";
 
 class CScaleTRM07 final : public ka::com::TableDispatch<CScaleTRM07> {
@@ -88,7 +89,6 @@ private:
     long GateProbeClaimAndEnabled(const char* routine);   // tests 1, 2 and 3
     // OPOS_E_BUSY while an asynchronous reading still owns the port.
     long RefuseWhileReading(const char* routine);
-
 
     // -1 when all four bound, else the index of the first that could not be bound.
     long BindEventRequests();
