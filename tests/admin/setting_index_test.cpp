@@ -43,6 +43,13 @@ TEST(SettingIndex, BaudRateComparesNumbers) {
     EXPECT_EQ(BaudRateIndex(""), 3);
 }
 
+// Digits past what a double holds round away, in the 32-bit build as in the 64-bit one.
+TEST(SettingIndex, DigitsBeyondADoubleRoundToTheEntry) {
+    EXPECT_EQ(BaudRateIndex("1200.00000000000001"), 0);
+    EXPECT_EQ(BaudRateIndex("19200.000000000001"), 4);
+    EXPECT_EQ(SerialPortIndex("COM3.0000000000000001"), 2);
+}
+
 TEST(SettingIndex, ParityMatchesTheWholeWordInAnyCase) {
     EXPECT_EQ(ParityIndex("EVEN"), 2);
     EXPECT_EQ(ParityIndex("odd"), 1);
