@@ -41,8 +41,10 @@ PROFILE=(
 say() { printf '== %s\n' "$*"; }
 reg() { wine_reg "$@"; }
 
+# A Wine process's output goes to a file: a pipe would be held open by the wineserver's services.
 saved_log_file() {
-    "$WINE" reg query "$PROVIDER_KEY" /v LogFile 2>/dev/null | tr -d '\r' | sed -n 's/^ *LogFile *REG_SZ *//p'
+    "$WINE" reg query "$PROVIDER_KEY" /v LogFile >"$WORK/saved-log-file.txt" 2>/dev/null || true
+    tr -d '\r' <"$WORK/saved-log-file.txt" | sed -n 's/^ *LogFile *REG_SZ *//p'
 }
 
 remove_profile() {

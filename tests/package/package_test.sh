@@ -84,6 +84,12 @@ make_prefix() {
 reg() { wine_reg "$@"; }
 
 # The default value of a key, or nothing (status 1) when the key or its default is missing.
+# A Wine process's output goes to a file: a pipe would be held open by the wineserver's services.
+unix_path() {
+    "$WINE" winepath -u "$1" >"$WORK/winepath.out" 2>/dev/null || return 1
+    tr -d '\r' <"$WORK/winepath.out"
+}
+
 reg_default() {
     "$WINE" reg query "$1" /ve >"$WORK/reg.out" 2>&1 || return 1
     tr -d '\r' <"$WORK/reg.out" | sed -n 's/^ *(Default) *REG_SZ *//p' | grep .
@@ -108,7 +114,7 @@ REGISTRATION=(
 # InProcServer32 may hold the short form of the path: compare the files it names.
 names_installed_dll() {
     local unix
-    unix=$("$WINE" winepath -u "$1" 2>/dev/null | tr -d '\r')
+    unix=$(unix_path "$1")
     [ -n "$unix" ] && [ "$(realpath -e "$unix" 2>/dev/null)" = "$(realpath -e "$INSTALL_DIR/Pendrax.dll" 2>/dev/null)" ]
 }
 
@@ -139,7 +145,7 @@ not_a_key() { ! "$WINE" reg query "$1" >/dev/null 2>&1; }
 menu_dir_from_log() { # msiexec log
     local dir
     dir=$(tr -d '\r' <"$1" | sed -n 's/^Property(S): ProgramMenuDir = //p' | tail -n 1)
-    [ -n "$dir" ] && "$WINE" winepath -u "$dir" 2>/dev/null | tr -d '\r'
+    [ -n "$dir" ] && unix_path "$dir"
 }
 
 check_files_present() {
