@@ -14,7 +14,7 @@ namespace vantorel::basScale {
 
 namespace {
 
-using ka::profile::Spec;
+using ka::profile::Schema;
 using ka::profile::Value;
 constexpr char kDefaultValueName[] = "";
 constexpr char kSerialCommPath[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
@@ -38,19 +38,19 @@ void RefreshDeviceList(winMain& form, const std::string& deviceClass) {
 }
 
 std::string GetSerialPort(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, Spec(Value::SerialPort).name, defaultText);
+    return DeviceSetting(deviceName, Schema(Value::SerialPort).name, defaultText);
 }
 
 std::string GetBaudRate(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, Spec(Value::BaudRate).name, defaultText);
+    return DeviceSetting(deviceName, Schema(Value::BaudRate).name, defaultText);
 }
 
 std::string GetParity(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, Spec(Value::Parity).name, defaultText);
+    return DeviceSetting(deviceName, Schema(Value::Parity).name, defaultText);
 }
 
 std::string GetLogVerbosity(const std::string& deviceName, const std::string& defaultText) {
-    return DeviceSetting(deviceName, Spec(Value::LogVerbosity).name, defaultText);
+    return DeviceSetting(deviceName, Schema(Value::LogVerbosity).name, defaultText);
 }
 
 std::string GetLogFile(const std::string&, const std::string&) {

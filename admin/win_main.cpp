@@ -330,7 +330,7 @@ void winMain::ShowSetting(std::size_t setting, const std::string& stored) {
 
 void winMain::ShowStoredSetting(std::size_t setting, const std::string& deviceName) {
     const SettingList& shown = kSettingLists[setting];
-    ShowSetting(setting, shown.read(deviceName, ka::profile::Spec(shown.value).defaultText));
+    ShowSetting(setting, shown.read(deviceName, ka::profile::Schema(shown.value).defaultText));
 }
 
 void winMain::Form_Load() {
@@ -534,11 +534,11 @@ void winMain::ListChanged(MainControl list) {
     const std::size_t setting = SettingOf(list);
     const SettingList& picked = kSettingLists[setting];
     if (!name.empty()) {
-        const ka::profile::ValueSpec& spec = ka::profile::Spec(picked.value);
+        const ka::profile::ValueSpec& schema = ka::profile::Schema(picked.value);
         const long rc =
-            basWinReg::SetProfileValue(basMain::DeviceClass, name, spec.name, ControlText(list), spec.pickDescription);
+            basWinReg::SetProfileValue(basMain::DeviceClass, name, schema.name, ControlText(list), schema.pickDescription);
         if (rc == ERROR_SUCCESS) return;
-        ShowMessage(window_, SettingNotWritten(spec.name, rc));
+        ShowMessage(window_, SettingNotWritten(schema.name, rc));
     }
     // Nothing was written: the list shows what is stored.
     ShowStoredSetting(setting, name);

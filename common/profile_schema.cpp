@@ -26,6 +26,6 @@ const std::array<ValueSpec, kDeviceValueCount> kDeviceValues = {{
     {"StopBits", "1", "1", "", nullptr},
 }};
 
-const ValueSpec& Spec(Value value) noexcept { return kDeviceValues[static_cast<std::size_t>(value)]; }
+const ValueSpec& Schema(Value value) noexcept { return kDeviceValues[static_cast<std::size_t>(value)]; }
 
 }  // namespace ka::profile

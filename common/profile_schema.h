@@ -37,7 +37,7 @@ inline constexpr std::size_t kDeviceValueCount = 12;
 
 // The device key's values, in the order the administrator writes them at creation.
 extern const std::array<ValueSpec, kDeviceValueCount> kDeviceValues;
-const ValueSpec& Spec(Value value) noexcept;
+const ValueSpec& Schema(Value value) noexcept;
 
 // The administrator's lists; a picked entry is stored as its text.
 inline constexpr std::array<const char*, 10> kSerialPortEntries = {

@@ -10,7 +10,7 @@
 namespace pendrax {
 
 namespace {
-using ka::profile::Spec;
+using ka::profile::Schema;
 using V = ka::profile::Value;
 
 constexpr char kStartingUpBanner[] = "-=-=-=-=[ Kolvane-Aris Scale STARTING UP ]=-=-=-=-";
@@ -21,7 +21,7 @@ std::string KeyPath(const char* deviceClass, const char* deviceName) {
     return ka::profile::DeviceKeyPath(deviceClass ? deviceClass : "", deviceName ? deviceName : "");
 }
 
-long DefaultNumber(V value) { return ka::LeadingDecimal(Spec(value).defaultText); }
+long DefaultNumber(V value) { return ka::LeadingDecimal(Schema(value).defaultText); }
 
 void LogQueryFailure(DeviceLink& link, const char* valueName) {
     link.log.Line(zel::kSignificant, kQueryFailedLine, valueName, static_cast<long>(GetLastError()));
@@ -54,7 +54,7 @@ long ReadProfileNumber(const char* deviceClass, const char* deviceName, const ch
 
 long LoadDeviceProfile(DeviceLink& link, const char* deviceClass, const char* deviceName) {
     DeviceSettings& settings = link.settings;
-    const char* const verbosityName = Spec(V::LogVerbosity).name;
+    const char* const verbosityName = Schema(V::LogVerbosity).name;
     const bool logFileRead = ReadProfileString(nullptr, nullptr, ka::profile::kLogFileValue, settings.logFilePath) == 0;
     if (!logFileRead) settings.logFilePath = ka::profile::kDefaultLogFile;
     const bool verbosityRead = ReadProfileNumber(deviceClass, deviceName, verbosityName, settings.logVerbosity) == 0;
@@ -73,13 +73,13 @@ long LoadDeviceProfile(DeviceLink& link, const char* deviceClass, const char* de
     }
 
     long number = 0;
-    if (ReadProfileNumber(deviceClass, deviceName, Spec(V::BaudRate).name, number) == 0) {
+    if (ReadProfileNumber(deviceClass, deviceName, Schema(V::BaudRate).name, number) == 0) {
         settings.baudRate = static_cast<DWORD>(number);
         link.log.Line(zel::kInformation, "Overriding BaudRate string 1 with user provided [%d].", number);
     } else {
         settings.baudRate = static_cast<DWORD>(DefaultNumber(V::BaudRate));
     }
-    if (ReadProfileNumber(deviceClass, deviceName, Spec(V::DataSize).name, number) == 0) {
+    if (ReadProfileNumber(deviceClass, deviceName, Schema(V::DataSize).name, number) == 0) {
         settings.dataBits = static_cast<BYTE>(number & 0xFF);
         link.log.Line(zel::kInformation, "Overriding Data Bits string 1 with user provided [%d].",
                       static_cast<long>(settings.dataBits));
@@ -88,19 +88,19 @@ long LoadDeviceProfile(DeviceLink& link, const char* deviceClass, const char* de
     }
 
     std::string text;
-    const bool parityRead = ReadProfileString(deviceClass, deviceName, Spec(V::Parity).name, text) == 0;
-    settings.parity = ParityCode(parityRead ? text : Spec(V::Parity).defaultText);
-    if (ReadProfileString(deviceClass, deviceName, Spec(V::StopBits).name, text) == 0) {
+    const bool parityRead = ReadProfileString(deviceClass, deviceName, Schema(V::Parity).name, text) == 0;
+    settings.parity = ParityCode(parityRead ? text : Schema(V::Parity).defaultText);
+    if (ReadProfileString(deviceClass, deviceName, Schema(V::StopBits).name, text) == 0) {
         settings.stopBits = StopBitsCode(text);
         link.log.Line(zel::kInformation, "Overriding Stop Bits string 1 with user provided [%d].",
                       static_cast<long>(settings.stopBits));
     } else {
-        settings.stopBits = StopBitsCode(Spec(V::StopBits).defaultText);
+        settings.stopBits = StopBitsCode(Schema(V::StopBits).defaultText);
     }
 
-    LoadTextSetting(link, deviceClass, deviceName, Spec(V::SerialPort), "Defaulting to serial port [%s].",
+    LoadTextSetting(link, deviceClass, deviceName, Schema(V::SerialPort), "Defaulting to serial port [%s].",
                     settings.serialPort);
-    LoadTextSetting(link, deviceClass, deviceName, Spec(V::ModelNumber), "Defaulting to model number [%s].",
+    LoadTextSetting(link, deviceClass, deviceName, Schema(V::ModelNumber), "Defaulting to model number [%s].",
                     settings.modelNumber);
 
     // The new claim handle exists before the old one closes, so a mutex this object already
