@@ -69,20 +69,20 @@ std::string ProfileDescription(const SYSTEMTIME& createdAt) {
 }
 
 void SetLogFilePath(winMain& form, const std::string& path) {
-    const long status = basWinReg::ProviderKeyStatus(ka::profile::kProviderName);
+    namespace profile = ka::profile;
+    const long status = basWinReg::ProviderKeyStatus(profile::kProviderName);
     if (status == ERROR_FILE_NOT_FOUND || !path.empty()) {
         if (status == ERROR_FILE_NOT_FOUND &&
-            basWinReg::CreateProfileKey(basWinReg::kProviderPseudoClass, ka::profile::kProviderName) != ERROR_SUCCESS) {
+            basWinReg::CreateProfileKey(basWinReg::kProviderPseudoClass, profile::kProviderName) != ERROR_SUCCESS) {
             ShowMessage(form.Window(), "Error trying to set the LogFile path.");
             return;
         }
-        const long rc = basWinReg::SetProfileValue(basWinReg::kProviderPseudoClass, ka::profile::kProviderName, ka::profile::kLogFileValue,
-                                                   path.empty() ? ka::profile::kDefaultLogFile : path, "");
-        if (rc != ERROR_SUCCESS) ShowMessage(form.Window(), SettingNotWritten(ka::profile::kLogFileValue, rc));
+        const long rc = basWinReg::SetProfileValue(basWinReg::kProviderPseudoClass, profile::kProviderName,
+                                                   profile::kLogFileValue,
+                                                   path.empty() ? profile::kDefaultLogFile : path, "");
+        if (rc != ERROR_SUCCESS) ShowMessage(form.Window(), SettingNotWritten(profile::kLogFileValue, rc));
     }
-    form.SetControlText(MainControl::lblLogFile, basWinReg::GetProfileValue(basWinReg::kProviderPseudoClass,
-                                                                            ka::profile::kProviderName, ka::profile::kLogFileValue,
-                                                                            ka::profile::kDefaultLogFile));
+    form.SetControlText(MainControl::lblLogFile, basScale::GetLogFile({}, {}));
 }
 
 bool CreateDeviceInstance(winMain& form, const std::string& name) {

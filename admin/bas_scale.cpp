@@ -61,7 +61,9 @@ std::string GetLogFile(const std::string&, const std::string&) {
 std::vector<std::string> MachineSerialPorts() {
     std::vector<std::string> ports;
     ka::UniqueKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return ports;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSerialCommPath, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+        return ports;
+    }
     for (DWORD index = 0;; ++index) {
         char name[MAX_PATH];
         DWORD nameSize = sizeof name;

@@ -59,8 +59,8 @@ void FireError(ScaleState& state, HANDLE stopRequest, long commResult, long hard
             commResult, hardwareStatus);
     long response = kErrorResponseClear;
     // ResultCode, ResultCodeExtended, ErrorLocus, pErrorResponse.
-    Fire(state, stopRequest, kSOError,
-         {ka::com::LongArg(opos::OPOS_E_ILLEGAL), ka::com::LongArg(0), ka::com::LongArg(0), ka::com::LongRefArg(&response)});
+    using namespace ka::com;
+    Fire(state, stopRequest, kSOError, {LongArg(opos::OPOS_E_ILLEGAL), LongArg(0), LongArg(0), LongRefArg(&response)});
 }
 
 }  // namespace
