@@ -34,6 +34,7 @@ public:
         return CallLong(opos::control::kReadWeight, std::move(CallArgs().LongRef(weight).Long(timeout)));
     }
     long ZeroScale() const { return CallLong(opos::control::kZeroScale); }
+    long ClearInput() const { return CallLong(standin::kDispidClearInput); }
     long ResultCode() const { return GetLong(standin::kDispidResultCode); }
     long WaitForEvent(long timeoutMs) const {
         return CallLong(standin::kDispidWaitForEvent, std::move(CallArgs().Long(timeoutMs)));
@@ -53,9 +54,11 @@ public:
         return outcome.value->vt == VT_I4 ? outcome.value->lVal : -1;
     }
     std::string GetText(DISPID id) const { return CallString(id); }
-    // Writes a boolean property the way automation clients do: one argument named DISPID_PROPERTYPUT.
-    void PutBool(DISPID id, bool value) const {
-        HRESULT hr = ka::com::InvokeByDispid(get(), id, DISPATCH_PROPERTYPUT, {ka::com::BoolArg(value)}, nullptr);
+    // Writes a property the way automation clients do: one argument named DISPID_PROPERTYPUT.
+    void PutBool(DISPID id, bool value) const { Put(id, ka::com::BoolArg(value)); }
+    void SetEventHandler(IDispatch* handler) const { Put(standin::kDispidEventHandler, ka::com::DispatchArg(handler)); }
+    void Put(DISPID id, VARIANT value) const {
+        HRESULT hr = ka::com::InvokeByDispid(get(), id, DISPATCH_PROPERTYPUT, {value}, nullptr);
         EXPECT_EQ(hr, S_OK) << "put " << id << ": " << HrText(hr);
     }
 };

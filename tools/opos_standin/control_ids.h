@@ -21,10 +21,23 @@ constexpr wchar_t kStandInFileName[] = L"OposScaleStandIn.dll";
 
 // Members that clients find by name; the numbers are the stand-in's own.
 constexpr DISPID kDispidClaim = 36;
+constexpr DISPID kDispidClearInput = 39;
 constexpr DISPID kDispidDataEventEnabled = 18;
 constexpr DISPID kDispidCheckHealthText = 19;
 constexpr DISPID kDispidResultCode = 20;
 constexpr DISPID kDispidAsyncMode = 73;
+constexpr DISPID kDispidFreezeEvents = 21;
+
+// How events reach the application: the handler it sets (an IDispatch invoked by the event
+// DISPIDs below), and the delivery model (posted to the creating thread unless this is true).
+constexpr DISPID kDispidEventHandler = 209;
+constexpr DISPID kDispidDeliverOnCallingThread = 210;
+
+// The application's handler methods, by the dispatch identifiers of the standard's events.
+constexpr DISPID kDispidDataEvent = 1;
+constexpr DISPID kDispidDirectIOEvent = 2;
+constexpr DISPID kDispidErrorEvent = 3;
+constexpr DISPID kDispidStatusUpdateEvent = 5;
 
 // Observation of the events the service object raised, for tests and tools.
 constexpr DISPID kDispidWaitForEvent = 201;

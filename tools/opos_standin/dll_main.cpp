@@ -8,6 +8,7 @@
 
 #include "tools/opos_standin/class_factory.h"
 #include "tools/opos_standin/control_ids.h"
+#include "tools/opos_standin/event_delivery.h"
 #include "tools/opos_standin/module_count.h"
 #include "tools/opos_standin/registration.h"
 #include "tools/opos_standin/scale_control.h"
@@ -37,11 +38,13 @@ std::wstring ModulePath() {
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH) {
         g_module = instance;
         DisableThreadLibraryCalls(instance);
     }
+    // Unloaded while the process goes on: it may load the library again.
+    if (reason == DLL_PROCESS_DETACH && !reserved) standin::UnregisterEventWindowClass();
     return TRUE;
 }
 

@@ -28,6 +28,8 @@ public:
     // Waits at most `timeoutMs` for events not yet waited for; returns how many arrived since the
     // previous wait, 0 when none arrived in time.
     long WaitForEvents(DWORD timeoutMs) noexcept;
+    // Signalled while events wait to be waited for.
+    HANDLE ArrivalEvent() const noexcept { return arrived_.get(); }
 
     long DataCount() const noexcept;
     long ErrorCount() const noexcept;

@@ -41,6 +41,7 @@ const DispatchMember<ScaleControl> kMembers[] = {
      [](C& c, Args, Out r) { r.number = c.ReleaseDevice(); }},
     {L"CheckHealth", opos::control::kCheckHealth, K::Method, 1, {A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.CheckHealth(a.Long(0)); }},
+    {L"ClearInput", kDispidClearInput, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ClearInput(); }},
     {L"ReadWeight", opos::control::kReadWeight, K::Method, 2, {A::LongRef, A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.ReadWeight(a.LongRef(0), a.Long(1)); }},
     {L"ZeroScale", opos::control::kZeroScale, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ZeroScale(); }},
@@ -55,7 +56,17 @@ const DispatchMember<ScaleControl> kMembers[] = {
      [](C& c, Args, Out r) { r.number = c.DataEventEnabled(); }},
     {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetDataEventEnabled(a.Bool(0)); }},
+    {L"FreezeEvents", kDispidFreezeEvents, K::PropertyGet, 0, {}, R::Bool,
+     [](C& c, Args, Out r) { r.number = c.FreezeEvents(); }},
+    {L"FreezeEvents", kDispidFreezeEvents, K::PropertyPut, 1, {A::Bool}, R::None,
+     [](C& c, Args a, Out) { c.SetFreezeEvents(a.Bool(0)); }},
     {L"ResultCode", kDispidResultCode, K::PropertyGet, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ResultCode(); }},
+    {L"EventHandler", kDispidEventHandler, K::PropertyPut, 1, {A::Dispatch}, R::None,
+     [](C& c, Args a, Out) { c.SetEventHandler(a.Dispatch(0)); }},
+    {L"DeliverOnCallingThread", kDispidDeliverOnCallingThread, K::PropertyGet, 0, {}, R::Bool,
+     [](C& c, Args, Out r) { r.number = c.DeliverOnCallingThread(); }},
+    {L"DeliverOnCallingThread", kDispidDeliverOnCallingThread, K::PropertyPut, 1, {A::Bool}, R::None,
+     [](C& c, Args a, Out) { c.SetDeliverOnCallingThread(a.Bool(0)); }},
     {L"CheckHealthText", kDispidCheckHealthText, K::PropertyGet, 0, {}, R::Text,
      [](C& c, Args, Out r) { r.text = c.CheckHealthText(); }},
 
@@ -63,7 +74,7 @@ const DispatchMember<ScaleControl> kMembers[] = {
      [](C& c, Args a, Out r) {
          // Never unbounded: a negative timeout only looks.
          const DWORD timeout = a.Long(0) < 0 ? 0 : static_cast<DWORD>(a.Long(0));
-         r.number = c.Events().WaitForEvents(timeout);
+         r.number = c.WaitForEvents(timeout);
      }},
     {L"DataEventCount", kDispidDataEventCount, K::PropertyGet, 0, {}, R::Long,
      [](C& c, Args, Out r) { r.number = c.Events().DataCount(); }},
@@ -91,7 +102,10 @@ const DispatchMember<ScaleControl> kMembers[] = {
 
 }  // namespace
 
-ScaleControl::ScaleControl() noexcept : localResult_(OPOS_E_CLOSED) { ModuleAddRef(); }
+ScaleControl::ScaleControl() noexcept
+    : localResult_(OPOS_E_CLOSED), delivery_(static_cast<IDispatch*>(this), &ScaleControl::Deliver, this) {
+    ModuleAddRef();
+}
 
 ScaleControl::~ScaleControl() {
     // A client that lets go of an open control must not leave the device claimed.
@@ -104,7 +118,8 @@ HRESULT ScaleControl::Create(REFIID riid, void** object) noexcept {
     *object = nullptr;
     auto* control = new (std::nothrow) ScaleControl();
     if (!control) return E_OUTOFMEMORY;
-    HRESULT hr = control->events_.Ready() ? control->QueryInterface(riid, object) : E_OUTOFMEMORY;
+    const bool ready = control->events_.Ready() && control->delivery_.Ready();
+    HRESULT hr = ready ? control->QueryInterface(riid, object) : E_OUTOFMEMORY;
     control->Release();
     return hr;
 }
@@ -128,17 +143,32 @@ long ScaleControl::CreateService(const std::wstring& deviceName) {
                                 reinterpret_cast<void**>(service.put())))) {
         return OPOS_E_NOSERVICE;
     }
+    const ServiceDispids dispids = BindServiceMethods(service.get());
+    if (!dispids.Bound(kOpenService)) return OPOS_E_NOSERVICE;
     UniqueBstr deviceClass(SysAllocString(kDeviceClass));
     UniqueBstr name(SysAllocStringLen(deviceName.data(), static_cast<UINT>(deviceName.size())));
     if (!deviceClass || !name) return OPOS_E_FAILURE;
     UniqueVariant answer;
     long code = 0;
-    HRESULT hr = InvokeByDispid(service.get(), so::kOpenService, DISPATCH_METHOD,
+    HRESULT hr = InvokeByDispid(service.get(), dispids[kOpenService], DISPATCH_METHOD,
                                 {TextArg(deviceClass.get()), TextArg(name.get()), DispatchArg(this)}, answer.put());
     // A server that cannot take OpenService is no service object.
     if (FAILED(hr) || FAILED(ResultAsLong(answer.get(), &code))) return OPOS_E_NOSERVICE;
     if (code != OPOS_SUCCESS) return code;
+
+    // Terminals' control objects refuse a release they do not know, or one that lacks a method
+    // its release must have.
+    UniqueVariant version;
+    long versionNumber = 0;
+    if (!dispids.Bound(kGetPropertyNumber) ||
+        FAILED(InvokeByDispid(service.get(), dispids[kGetPropertyNumber], DISPATCH_METHOD,
+                              {LongArg(pidx::kServiceObjectVersion)}, version.put())) ||
+        FAILED(ResultAsLong(version.get(), &versionNumber)) || !ServiceObjectAcceptable(versionNumber, dispids)) {
+        if (dispids.Bound(kCloseService)) InvokeByDispid(service.get(), dispids[kCloseService], DISPATCH_METHOD, {}, nullptr);
+        return OPOS_E_NOSERVICE;
+    }
     service_ = std::move(service);
+    dispids_ = dispids;
     return OPOS_SUCCESS;
 }
 
@@ -146,17 +176,18 @@ long ScaleControl::Open(const std::wstring& deviceName) {
     // A second Open leaves the session that is open as it is.
     if (service_) return Local(OPOS_E_ILLEGAL);
     events_.Clear();
+    delivery_.Allow();
     long result = CreateService(deviceName);
     if (result != OPOS_SUCCESS) return Local(result);
     localResultValid_ = false;
     return OPOS_SUCCESS;
 }
 
-long ScaleControl::CallService(DISPID id, std::initializer_list<VARIANT> args) {
+long ScaleControl::CallService(ServiceMethod method, std::initializer_list<VARIANT> args) {
     if (!service_) return Local(OPOS_E_CLOSED);
     UniqueVariant answer;
     long code = 0;
-    if (FAILED(InvokeByDispid(service_.get(), id, DISPATCH_METHOD, args, answer.put())) ||
+    if (FAILED(InvokeByDispid(service_.get(), dispids_[method], DISPATCH_METHOD, args, answer.put())) ||
         FAILED(ResultAsLong(answer.get(), &code))) {
         return Local(OPOS_E_FAILURE);
     }
@@ -168,7 +199,7 @@ long ScaleControl::ServiceNumber(long propIndex) {
     if (!service_) return 0;
     UniqueVariant answer;
     long number = 0;
-    if (FAILED(InvokeByDispid(service_.get(), so::kGetPropertyNumber, DISPATCH_METHOD, {LongArg(propIndex)},
+    if (FAILED(InvokeByDispid(service_.get(), dispids_[kGetPropertyNumber], DISPATCH_METHOD, {LongArg(propIndex)},
                               answer.put())) ||
         FAILED(ResultAsLong(answer.get(), &number))) {
         return 0;
@@ -181,7 +212,7 @@ void ScaleControl::SetServiceNumber(long propIndex, long number) {
         Local(OPOS_E_CLOSED);
         return;
     }
-    if (FAILED(InvokeByDispid(service_.get(), so::kSetPropertyNumber, DISPATCH_METHOD,
+    if (FAILED(InvokeByDispid(service_.get(), dispids_[kSetPropertyNumber], DISPATCH_METHOD,
                               {LongArg(propIndex), LongArg(number)}, nullptr))) {
         Local(OPOS_E_FAILURE);
         return;
@@ -189,23 +220,34 @@ void ScaleControl::SetServiceNumber(long propIndex, long number) {
     localResultValid_ = false;
 }
 
-long ScaleControl::Claim(long timeout) { return CallService(so::kClaim, {LongArg(timeout)}); }
+long ScaleControl::Claim(long timeout) {
+    if (service_) delivery_.Allow();
+    return CallService(kClaimDevice, {LongArg(timeout)});
+}
 
+// Release and Close first make events illegal and let a waiting request go, then call the
+// service object: its teardown must not wait for an application that waits for it.
 long ScaleControl::Close() {
     if (!service_) return Local(OPOS_E_CLOSED);
-    long result = CallService(so::kClose, {});
+    delivery_.LetGo();
+    long result = CallService(kCloseService, {});
     service_.reset();
     return Local(result);
 }
 
-long ScaleControl::ReleaseDevice() { return CallService(so::kReleaseDevice, {}); }
-long ScaleControl::CheckHealth(long level) { return CallService(so::kCheckHealth, {LongArg(level)}); }
-
-long ScaleControl::ReadWeight(long* weight, long timeout) {
-    return CallService(so::kReadWeight, {LongRefArg(weight), LongArg(timeout)});
+long ScaleControl::ReleaseDevice() {
+    if (service_) delivery_.LetGo();
+    return CallService(kReleaseDevice, {});
 }
 
-long ScaleControl::ZeroScale() { return CallService(so::kZeroScale, {}); }
+long ScaleControl::CheckHealth(long level) { return CallService(kCheckHealth, {LongArg(level)}); }
+long ScaleControl::ClearInput() { return CallService(kClearInput, {}); }
+
+long ScaleControl::ReadWeight(long* weight, long timeout) {
+    return CallService(kReadWeight, {LongRefArg(weight), LongArg(timeout)});
+}
+
+long ScaleControl::ZeroScale() { return CallService(kZeroScale, {}); }
 
 bool ScaleControl::DeviceEnabled() { return ServiceNumber(pidx::kDeviceEnabled) != 0; }
 void ScaleControl::SetDeviceEnabled(bool enabled) { SetServiceNumber(pidx::kDeviceEnabled, enabled ? 1 : 0); }
@@ -213,6 +255,19 @@ bool ScaleControl::AsyncMode() { return ServiceNumber(pidx::kAsyncMode) != 0; }
 void ScaleControl::SetAsyncMode(bool async) { SetServiceNumber(pidx::kAsyncMode, async ? 1 : 0); }
 bool ScaleControl::DataEventEnabled() { return ServiceNumber(pidx::kDataEventEnabled) != 0; }
 void ScaleControl::SetDataEventEnabled(bool enabled) { SetServiceNumber(pidx::kDataEventEnabled, enabled ? 1 : 0); }
+
+bool ScaleControl::FreezeEvents() { return delivery_.Frozen(); }
+
+// Frozen or not, the service object hears of it as the control object's request.
+void ScaleControl::SetFreezeEvents(bool freeze) {
+    delivery_.SetFrozen(freeze);
+    CallService(kCOFreezeEvents, {LongArg(freeze ? 1 : 0)});
+}
+
+void ScaleControl::SetEventHandler(IDispatch* handler) {
+    if (handler) handler->AddRef();
+    handler_.reset(handler);
+}
 
 long ScaleControl::ResultCode() {
     if (localResultValid_ || !service_) return localResult_;
@@ -222,7 +277,7 @@ long ScaleControl::ResultCode() {
 std::wstring ScaleControl::CheckHealthText() {
     if (!service_) return L"";
     UniqueVariant answer;
-    if (FAILED(InvokeByDispid(service_.get(), so::kGetPropertyString, DISPATCH_METHOD, {LongArg(pidx::kCheckHealthText)},
+    if (FAILED(InvokeByDispid(service_.get(), dispids_[kGetPropertyString], DISPATCH_METHOD, {LongArg(pidx::kCheckHealthText)},
                               answer.put())) ||
         V_VT(&answer.get()) != VT_BSTR || !V_BSTR(&answer.get())) {
         return L"";
@@ -231,16 +286,98 @@ std::wstring ScaleControl::CheckHealthText() {
     return std::wstring(text, SysStringLen(text));
 }
 
-void ScaleControl::SOData(long weight) noexcept { events_.RecordData(weight); }
-
-void ScaleControl::SODirectIO(long, long*, BSTR* text) {
-    BSTR value = text ? *text : nullptr;
-    events_.RecordDirectIO(value ? std::wstring(value, SysStringLen(value)) : std::wstring());
+long ScaleControl::WaitForEvents(DWORD timeoutMs) noexcept {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        const long arrived = events_.WaitForEvents(0);
+        const ULONGLONG now = GetTickCount64();
+        if (arrived != 0 || now >= deadline) return arrived;
+        if (!WaitServingMessages(events_.ArrivalEvent(), static_cast<DWORD>(deadline - now))) return events_.WaitForEvents(0);
+    }
 }
 
-// The error response is the application's to give; the stand-in leaves the service object's value.
-void ScaleControl::SOError(long resultCode, long, long, long*) noexcept { events_.RecordError(resultCode); }
+void ScaleControl::Deliver(void* self, EventRequest& request) noexcept {
+    auto& control = *static_cast<ScaleControl*>(self);
+    switch (request.kind) {
+    case EventKind::Data:
+        control.events_.RecordData(request.numbers[0]);
+        break;
+    case EventKind::Error:
+        control.events_.RecordError(request.numbers[0]);
+        break;
+    case EventKind::DirectIO:
+        control.events_.RecordDirectIO(request.text);
+        break;
+    case EventKind::StatusUpdate:
+        control.events_.RecordStatusUpdate();
+        break;
+    }
+    control.InvokeHandler(request);
+}
 
-void ScaleControl::SOStatusUpdate(long) noexcept { events_.RecordStatusUpdate(); }
+void ScaleControl::InvokeHandler(EventRequest& request) noexcept {
+    if (!handler_) return;
+    // The handler may let go of the control: it stays until the handler returns.
+    ComPtr<IDispatch> handler(handler_.get());
+    handler->AddRef();
+    const long* n = request.numbers;
+    switch (request.kind) {
+    case EventKind::Data:
+        InvokeByDispid(handler.get(), kDispidDataEvent, DISPATCH_METHOD, {LongArg(n[0])}, nullptr);
+        break;
+    case EventKind::Error:
+        InvokeByDispid(handler.get(), kDispidErrorEvent, DISPATCH_METHOD,
+                       {LongArg(n[0]), LongArg(n[1]), LongArg(n[2]), LongRefArg(&request.byReference)}, nullptr);
+        break;
+    case EventKind::DirectIO: {
+        UniqueBstr text(SysAllocStringLen(request.text.data(), static_cast<UINT>(request.text.size())));
+        BSTR textRef = text.get();
+        InvokeByDispid(handler.get(), kDispidDirectIOEvent, DISPATCH_METHOD,
+                       {LongArg(n[0]), LongRefArg(&request.byReference), TextRefArg(&textRef)}, nullptr);
+        if (textRef != text.get()) SysFreeString(textRef);
+        break;
+    }
+    case EventKind::StatusUpdate:
+        InvokeByDispid(handler.get(), kDispidStatusUpdateEvent, DISPATCH_METHOD, {LongArg(n[0])}, nullptr);
+        break;
+    }
+}
+
+void ScaleControl::SOData(long weight) noexcept {
+    EventRequest request;
+    request.kind = EventKind::Data;
+    request.numbers[0] = weight;
+    delivery_.Request(request);
+}
+
+void ScaleControl::SODirectIO(long eventNumber, long* data, BSTR* text) {
+    EventRequest request;
+    request.kind = EventKind::DirectIO;
+    request.numbers[0] = eventNumber;
+    request.byReference = data ? *data : 0;
+    BSTR value = text ? *text : nullptr;
+    if (value) request.text.assign(value, SysStringLen(value));
+    delivery_.Request(request);
+    if (data) *data = request.byReference;
+}
+
+// The error response is the application's to give: its handler may change it.
+void ScaleControl::SOError(long resultCode, long resultCodeExtended, long errorLocus, long* errorResponse) noexcept {
+    EventRequest request;
+    request.kind = EventKind::Error;
+    request.numbers[0] = resultCode;
+    request.numbers[1] = resultCodeExtended;
+    request.numbers[2] = errorLocus;
+    request.byReference = errorResponse ? *errorResponse : 0;
+    delivery_.Request(request);
+    if (errorResponse) *errorResponse = request.byReference;
+}
+
+void ScaleControl::SOStatusUpdate(long data) noexcept {
+    EventRequest request;
+    request.kind = EventKind::StatusUpdate;
+    request.numbers[0] = data;
+    delivery_.Request(request);
+}
 
 }  // namespace standin

@@ -1,7 +1,8 @@
 #pragma once
 // The stand-in for the OPOS Scale control object: it finds the service object through the device
-// profile, drives it by the service object's dispatch identifiers, and records the events that the
-// service object requests, from any thread.
+// profile, binds its methods by name, drives it by the identifiers bound, and hands the events the
+// service object requests to the application as terminals' control objects do (see
+// event_delivery.h), recording each.
 //
 // For our own Wine prefixes only; a POS terminal has the real control object under the same identity.
 
@@ -14,7 +15,9 @@
 #include "common/com/dispatch_engine.h"
 #include "common/com/owners.h"
 #include "common/com/unknown.h"
+#include "tools/opos_standin/event_delivery.h"
 #include "tools/opos_standin/event_record.h"
+#include "tools/opos_standin/service_binding.h"
 
 namespace standin {
 
@@ -33,6 +36,7 @@ public:
     long Close();
     long ReleaseDevice();
     long CheckHealth(long level);
+    long ClearInput();
     long ReadWeight(long* weight, long timeout);
     long ZeroScale();
     bool DeviceEnabled();
@@ -41,8 +45,15 @@ public:
     void SetAsyncMode(bool async);
     bool DataEventEnabled();
     void SetDataEventEnabled(bool enabled);
+    bool FreezeEvents();
+    void SetFreezeEvents(bool freeze);
     long ResultCode();
     std::wstring CheckHealthText();
+
+    // The application's event handler (null for none), and the delivery model.
+    void SetEventHandler(IDispatch* handler);
+    bool DeliverOnCallingThread() const noexcept { return !delivery_.Posted(); }
+    void SetDeliverOnCallingThread(bool direct) noexcept { delivery_.SetPosted(!direct); }
 
     // Event requests of the service object; safe from any thread.
     void SOData(long weight) noexcept;
@@ -51,13 +62,19 @@ public:
     void SOStatusUpdate(long data) noexcept;
 
     EventRecord& Events() noexcept { return events_; }
+    // Waits for events while serving this thread's messages, so posted events are handled.
+    long WaitForEvents(DWORD timeoutMs) noexcept;
 
 private:
     ScaleControl() noexcept;
     ~ScaleControl() override;
 
+    // The application's side of one event: recorded, then handed to its handler.
+    static void Deliver(void* self, EventRequest& request) noexcept;
+    void InvokeHandler(EventRequest& request) noexcept;
+
     // Calls a service-object method that answers a result code; 101 while closed.
-    long CallService(DISPID id, std::initializer_list<VARIANT> args);
+    long CallService(ServiceMethod method, std::initializer_list<VARIANT> args);
     // GetPropertyNumber; false (and 0) while closed or when the call fails.
     long ServiceNumber(long propIndex);
     // SetPropertyNumber; the outcome is the service object's ResultCode.
@@ -67,9 +84,12 @@ private:
     long Local(long result) noexcept;
 
     ka::com::ComPtr<IDispatch> service_;
+    ServiceDispids dispids_{};
+    ka::com::ComPtr<IDispatch> handler_;
     long localResult_;
     bool localResultValid_ = true;
     EventRecord events_;
+    EventDelivery delivery_;
 };
 
 }  // namespace standin
