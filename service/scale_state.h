@@ -22,11 +22,14 @@ enum EventRequest : int { kSOData = 0, kSODirectIO = 1, kSOError = 2, kSOStatusU
 struct ControlObjectLink {
     IDispatch* dispatch = nullptr;
     DISPID dispids[kEventRequestCount] = {DISPID_UNKNOWN, DISPID_UNKNOWN, DISPID_UNKNOWN, DISPID_UNKNOWN};
+    // The thread that opened the device: the control object's own.
+    DWORD thread = 0;
 };
 
 constexpr char kServiceObjectDescription[] =
     "Tavrix Scale Device OPOS Service Object, (C) Kolvane-Aris. All rights reserved.";
 constexpr char kDeviceDescription[] = "Tavrix Scale Device";
+static_assert(KA_VERSION_PATCH < 1000, "the OPOS encoding keeps three digits for the build");
 constexpr long kServiceObjectVersion = KA_OPOS_VERSION;
 constexpr long kMaximumWeight = 30000;
 
@@ -37,9 +40,6 @@ struct ScaleState {
     // Settings, claim, port and conversations: the scale as this instance reaches it.
     DeviceLink device{log};
     long asyncReadTimeout = 0;
-    // Set by an asynchronous ReadWeight until its event thread has fired its event: until then
-    // the thread converses or calls the control object; afterwards it only records its result.
-    volatile LONG asyncReadPending = 0;
 
     long resultCode = opos::OPOS_SUCCESS;
     long resultCodeExtended = 0;
