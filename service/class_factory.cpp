@@ -60,11 +60,7 @@ public:
         return entry_->create(riid, ppv);
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) noexcept override {
-        if (lock) {
-            pendrax::LockServer();
-        } else {
-            pendrax::UnlockServer();
-        }
+        ClientLockServer(lock != FALSE);
         return S_OK;
     }
 

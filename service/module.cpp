@@ -6,7 +6,8 @@ namespace pendrax {
 
 namespace {
 HINSTANCE g_module = nullptr;
-long g_serverLocks = 0;
+long g_objectLocks = 0;
+long g_clientLocks = 0;
 
 HINSTANCE ModuleOfThisCode() noexcept {
     HMODULE module = nullptr;
@@ -27,18 +28,28 @@ ka::CriticalSection& GlobalLock() noexcept {
 
 void LockServer() noexcept {
     std::lock_guard<ka::CriticalSection> hold(GlobalLock());
-    ++g_serverLocks;
+    ++g_objectLocks;
 }
 
 void UnlockServer() noexcept {
     std::lock_guard<ka::CriticalSection> hold(GlobalLock());
-    // An unbalanced LockServer(FALSE) must not make the count wrap and pin the library forever.
-    if (g_serverLocks > 0) --g_serverLocks;
+    --g_objectLocks;
+}
+
+void ClientLockServer(bool lock) noexcept {
+    std::lock_guard<ka::CriticalSection> hold(GlobalLock());
+    if (lock) {
+        ++g_clientLocks;
+    } else if (g_clientLocks > 0) {
+        // An unbalanced LockServer(FALSE) takes back no lock of a live object, and cannot make
+        // the count wrap and pin the library forever.
+        --g_clientLocks;
+    }
 }
 
 long ServerLockCount() noexcept {
     std::lock_guard<ka::CriticalSection> hold(GlobalLock());
-    return g_serverLocks;
+    return g_objectLocks + g_clientLocks;
 }
 
 }  // namespace pendrax

@@ -16,9 +16,13 @@ void SetModuleHandle(HINSTANCE module) noexcept;
 // Guards the server lock count and the class table's availability and reference counts.
 ka::CriticalSection& GlobalLock() noexcept;
 
-// One per live instance and per outstanding IClassFactory::LockServer(TRUE).
+// What keeps the library loaded, counted apart so that one cannot take back what the other gave:
+// our own objects and threads (an instance, a running event thread), and the clients' locks
+// through IClassFactory::LockServer.
 void LockServer() noexcept;
 void UnlockServer() noexcept;
+void ClientLockServer(bool lock) noexcept;
+// Both counts together.
 long ServerLockCount() noexcept;
 
 }  // namespace pendrax

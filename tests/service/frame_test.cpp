@@ -206,7 +206,13 @@ TEST_F(FrameTest, LibraryStaysLoadedWhileAnInstanceOrAFactoryOrALockLives) {
     EXPECT_EQ(server_.CanUnloadNow(), S_FALSE) << "the server is locked";
     ASSERT_EQ(server_.GetClassObject(kScaleClsid, IID_IClassFactory, factory.put_void()), S_OK);
     EXPECT_EQ(factory->LockServer(FALSE), S_OK);
-    factory.reset();
+    EXPECT_EQ(server_.CanUnloadNow(), S_FALSE) << "a client still holds the factory";
+    {
+        ScaleClient scale = NewScale();
+        EXPECT_EQ(factory->LockServer(FALSE), S_OK) << "an unlock without a lock";
+        factory.reset();
+        EXPECT_EQ(server_.CanUnloadNow(), S_FALSE) << "an unbalanced unlock let go of a live instance";
+    }
     EXPECT_EQ(server_.CanUnloadNow(), S_OK);
 }
 
