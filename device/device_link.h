@@ -37,6 +37,8 @@ struct DeviceLink {
     std::string claimLockName;
     ka::UniqueHandle claimLock;
     BOOL claimed = FALSE;
+    // The claim this link holds, by name: a reload may point claimLockName at another port.
+    std::string claimedLockName;
 
     // Open and configured while the device is enabled.
     ka::UniqueFile port;

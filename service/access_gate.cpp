@@ -1,18 +1,12 @@
 // The access gate: foreign claim, own claim, enabled, always in this order.
 
+#include "device/claim_lock.h"
 #include "service/scale_trm07.h"
 
 namespace pendrax {
 
 long CScaleTRM07::ForeignClaimProbe(const char* routine) {
-    // A mutex belongs to a thread: the probe passes when the lock is free, held by this thread
-    // or abandoned, and never keeps it.
-    const HANDLE lock = state_.device.claimLock.get();
-    const DWORD wait = lock ? WaitForSingleObject(lock, 0) : WAIT_FAILED;
-    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) {
-        ReleaseMutex(lock);
-        return opos::OPOS_SUCCESS;
-    }
+    if (ClaimProbePasses(state_.device)) return opos::OPOS_SUCCESS;
     state_.log.Line(zel::kCritical, "Device is claimed by someone else.");
     return FailureExit(routine, opos::OPOS_E_CLAIMED);
 }

@@ -60,29 +60,10 @@ TEST_F(ClaimTest, AnotherThreadOfTheApplicationFindsTheDeviceClaimed) {
 }
 
 TEST_F(ClaimTest, AnotherProcessHoldingThePortsClaimAnswersClaimedWithoutWaiting) {
-    const std::string ready = "FrameClaimReady-" + std::to_string(GetCurrentProcessId());
-    const std::string quit = "FrameClaimQuit-" + std::to_string(GetCurrentProcessId());
-    ka::UniqueHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, ready.c_str()));
-    ka::UniqueHandle quitEvent(CreateEventA(nullptr, TRUE, FALSE, quit.c_str()));
-    ASSERT_TRUE(readyEvent && quitEvent);
-
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string holder(self);
-    holder = holder.substr(0, holder.find_last_of('\\') + 1) + "claim_holder.exe";
     // A second device name on the same port shares the claim.
     WriteProfile("ClaimScale2", "COM5");
-    std::string commandLine = "\"" + holder + "\" ClaimScale2 " + ready + " " + quit;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    ASSERT_TRUE(CreateProcessA(holder.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                               &process))
-        << holder << " GLE=" << GetLastError();
-    ka::UniqueHandle processHandle(process.hProcess);
-    ka::UniqueHandle threadHandle(process.hThread);
-    const HANDLE started[] = {readyEvent.get(), processHandle.get()};
-    ASSERT_EQ(WaitForMultipleObjects(2, started, FALSE, 30000), WAIT_OBJECT_0) << "the holder did not claim";
+    ClaimHolder holder("ClaimScale2");
+    ASSERT_TRUE(holder.WaitUntilAsked()) << "the holder did not start";
 
     const ULONGLONG before = GetTickCount64();
     EXPECT_EQ(scale_.Claim(-1), 102);
@@ -90,11 +71,7 @@ TEST_F(ClaimTest, AnotherProcessHoldingThePortsClaimAnswersClaimedWithoutWaiting
     EXPECT_LT(GetTickCount64() - before, 1000u) << "the probe answers before any wait";
     EXPECT_EQ(scale_.GetPropertyNumber(opos::pidx::kClaimed), 0);
 
-    SetEvent(quitEvent.get());
-    ASSERT_EQ(WaitForSingleObject(processHandle.get(), 30000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(processHandle.get(), &exitCode);
-    EXPECT_EQ(exitCode, 0u) << "the holder's own claim";
+    EXPECT_EQ(holder.Quit(), 0) << "the holder's own claim";
     EXPECT_EQ(scale_.Claim(0), 0) << "the holder gave the claim back when it closed";
     EXPECT_EQ(scale_.ReleaseDevice(), 0);
 }

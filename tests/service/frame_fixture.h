@@ -84,6 +84,65 @@ inline DWORD WINAPI RunOtherThreadCall(void* parameter) {
 }
 }  // namespace detail
 
+// Another application: claim_holder opens `device`, claims it and holds the claim until Quit. It
+// lives beside the test program.
+class ClaimHolder {
+public:
+    explicit ClaimHolder(const std::string& device) {
+        const std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_);
+        const std::string readyName = "FrameClaimReady-" + tag;
+        const std::string quitName = "FrameClaimQuit-" + tag;
+        ready_.reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
+        quit_.reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
+        char self[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, self, MAX_PATH);
+        std::string program(self);
+        program = program.substr(0, program.find_last_of('\\') + 1) + "claim_holder.exe";
+        std::string commandLine = "\"" + program + "\" \"" + device + "\" " + readyName + " " + quitName;
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        if (ready_ && quit_ &&
+            CreateProcessA(program.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &process)) {
+            process_.reset(process.hProcess);
+            CloseHandle(process.hThread);
+        }
+    }
+    ~ClaimHolder() { Quit(); }
+    ClaimHolder(const ClaimHolder&) = delete;
+    ClaimHolder& operator=(const ClaimHolder&) = delete;
+
+    // True once it has asked for the claim, whatever the answer.
+    bool WaitUntilAsked() const {
+        if (!process_) return false;
+        const HANDLE either[] = {ready_.get(), process_.get()};
+        return WaitForMultipleObjects(2, either, FALSE, 30000) == WAIT_OBJECT_0;
+    }
+    // Lets go and ends: its Claim's result, or -1 when it did not end in time.
+    long Quit() {
+        if (!process_) return -1;
+        SetEvent(quit_.get());
+        DWORD exitCode = static_cast<DWORD>(-1);
+        if (WaitForSingleObject(process_.get(), 30000) == WAIT_OBJECT_0) GetExitCodeProcess(process_.get(), &exitCode);
+        process_.reset();
+        return static_cast<long>(exitCode);
+    }
+
+private:
+    static inline int serial_ = 0;
+    ka::UniqueHandle ready_;
+    ka::UniqueHandle quit_;
+    ka::UniqueHandle process_;
+};
+
+// What another application's Claim of `device` answers.
+inline long ClaimInAnotherProcess(const std::string& device) {
+    ClaimHolder holder(device);
+    if (!holder.WaitUntilAsked()) return -1;
+    return holder.Quit();
+}
+
 // Runs one call on a thread of its own, with the instance's pointer used directly, as another
 // thread of the application would: without marshalling.
 inline long OnOtherThread(IDispatch* object, long (*call)(const ScaleClient& scale)) {
