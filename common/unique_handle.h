@@ -114,6 +114,8 @@ public:
 
     void lock() noexcept { EnterCriticalSection(&cs_); }
     void unlock() noexcept { LeaveCriticalSection(&cs_); }
+    // For a condition variable that sleeps on it.
+    CRITICAL_SECTION* native() noexcept { return &cs_; }
 
 private:
     CRITICAL_SECTION cs_;

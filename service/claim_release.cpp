@@ -25,14 +25,18 @@ long CScaleTRM07::Claim(long timeout) {
 long CScaleTRM07::ReleaseDevice() {
     state_.log.Line(zel::kFunctTrace, "ENTER [ReleaseDevice].");
     if (const long r = GateProbeAndClaim("ReleaseDevice")) return r;
-    WaitForEventThread();
+    return ReleaseClaimed();
+}
+
+long CScaleTRM07::ReleaseClaimed() {
+    StopReads();
     if (state_.device.deviceEnabled) SetPortOpen(state_.device, false);
     return Exit("ReleaseDevice", ReleaseClaimLock(state_.device));
 }
 
 void CScaleTRM07::SetDeviceEnabled(long number) {
     if (number == 0) {
-        WaitForEventThread();
+        StopReads();
         SetPortOpen(state_.device, false);
         SuccessExit(kDeviceEnabledRoutine);
         return;

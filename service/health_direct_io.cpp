@@ -3,17 +3,13 @@
 #include <cstdint>
 
 #include "device/health_dialog.h"
-#include "common/com/ansi_text.h"
-#include "common/com/dispatch_call.h"
-#include "common/com/owners.h"
-#include "service/event_request.h"
+#include "service/line_forwarding.h"
 #include "service/module.h"
 #include "service/scale_trm07.h"
 
 namespace pendrax {
 
 namespace {
-
 
 struct HealthText {
     long level;
@@ -33,47 +29,16 @@ const char* HealthTextFor(long level) {
 
 // The one vendor command: pData >= 0 forwards log lines at that verbosity, < 0 stops.
 constexpr long kLogForwardingCommand = 1000;
-// Forwarded lines reach the control object as SODirectIO with this event number and pData 0.
-constexpr long kForwardedLineEvent = 1000;
 
 long PointerValue(const void* p) { return static_cast<long>(reinterpret_cast<std::intptr_t>(p)); }
 
-// A line written while a line is being forwarded (say, by a control object that calls back
-// into us from SODirectIO) must not be forwarded again on the same thread.
-thread_local bool t_forwardingLine = false;
-
-class ForwardingGuard {
-public:
-    ForwardingGuard() noexcept { t_forwardingLine = true; }
-    ~ForwardingGuard() { t_forwardingLine = false; }
-    ForwardingGuard(const ForwardingGuard&) = delete;
-    ForwardingGuard& operator=(const ForwardingGuard&) = delete;
-};
-
-// The line sink: delivers the line to the control object through SODirectIO, or drops it
-// when there is no control object or it has no SODirectIO. Runs on the writing thread.
-void ForwardLogLine(void* context, const char* line) noexcept {
-    if (t_forwardingLine || !context || !line) return;
-    try {
-        ForwardingGuard guard;
-        const ControlObjectLink& link = *static_cast<const ControlObjectLink*>(context);
-        if (!CanCallEventRequest(link, kSODirectIO)) return;
-        ka::com::UniqueBstr text(ka::com::AnsiToBstr(line));
-        if (!text) return;
-        long data = 0;
-        // A failure cannot be logged from inside the log; the line is simply lost.
-        CallEventRequest(link, kSODirectIO,
-                         {ka::com::LongArg(kForwardedLineEvent), ka::com::LongRefArg(&data),
-                          ka::com::TextRefArg(text.addressof())});
-    } catch (...) {
-    }
-}
-
-// The dialog's read and zero buttons call the instance directly, gates and exits included.
+// The dialog's read and zero buttons call the instance directly, gates and exits included. It
+// reads synchronously whatever AsyncMode says: it shows the weight, and the application asked
+// for no event.
 class ScaleHealthTarget final : public HealthCheckTarget {
 public:
     explicit ScaleHealthTarget(CScaleTRM07& scale) noexcept : scale_(scale) {}
-    long ReadWeight(long* weight, long timeout) override { return scale_.ReadWeight(weight, timeout); }
+    long ReadWeight(long* weight, long timeout) override { return scale_.ReadWeightSynchronously(weight, timeout); }
     long ZeroScale() override { return scale_.ZeroScale(); }
 
 private:

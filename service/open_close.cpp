@@ -40,8 +40,9 @@ long CScaleTRM07::BindEventRequests() {
 long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, IDispatch* controlObject) {
     deviceClass = deviceClass ? deviceClass : "";
     deviceName = deviceName ? deviceName : "";
-    // A reload replaces the settings, the log file and the claim lock a running read uses.
-    WaitForEventThread();
+    // A reload replaces the settings, the log file and the claim lock a running read uses, and
+    // no event of the earlier open may follow.
+    StopReads();
     // Each open takes a fresh slot; the previous one is given back, not leaked.
     state_.log.AllocateCategorySlot(zel::kMainThread);
 
@@ -49,6 +50,7 @@ long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, I
     ControlObjectLink fresh;
     state_.link = fresh;
     state_.link.dispatch = controlObject;
+    state_.link.thread = GetCurrentThreadId();
 
     // The profile load opens the log file again; the earlier stream must not be left open.
     state_.log.CloseFile();
@@ -80,11 +82,18 @@ long CScaleTRM07::OpenService(const char* deviceClass, const char* deviceName, I
 }
 
 long CScaleTRM07::Close() {
+    // A control object that closes us takes no events any more, forwarded lines included.
+    state_.log.ClearLineSink();
     state_.log.Line(zel::kFunctTrace, "ENTER [Close].");
-    // The event thread uses the port and the claim: it ends before either goes.
-    WaitForEventThread();
+    // An event thread uses the port: its reading ends before the port goes.
+    StopReads();
     if (state_.device.deviceEnabled) SetPortOpen(state_.device, false);
-    if (state_.device.claimed) ReleaseDevice();
+    if (state_.device.claimed) {
+        // Whichever thread closes gives the claim back; a claim left held would refuse every
+        // other application until the claiming thread ends.
+        state_.log.Line(zel::kFunctTrace, "ENTER [ReleaseDevice].");
+        ReleaseClaimed();
+    }
     state_.open = FALSE;
     SuccessExit("Close");
     state_.log.Line(zel::kInformation, kShutdownBanner);

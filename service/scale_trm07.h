@@ -8,6 +8,7 @@
 
 #include "common/com/dispatch_engine.h"
 #include "common/profile_schema.h"
+#include "service/async_reads.h"
 #include "service/scale_state.h"
 
 namespace pendrax {
@@ -49,6 +50,9 @@ public:
     void SetPropertyString(long propIndex, const char* value);
     long DisplayText(const char* data);
     long ReadWeight(long* pWeightData, long timeout);
+    // ReadWeight on the caller's thread whatever AsyncMode says: the interactive health check
+    // shows what it read and raises no event.
+    long ReadWeightSynchronously(long* pWeightData, long timeout);
     long ZeroScale();
     long COFreezeEvents(long freeze);
     long GetPropertyNumber(long propIndex);
@@ -72,13 +76,15 @@ private:
     // Stores DataEventEnabled under the data-event lock when it changes.
     void StoreDataEventEnabled(long enabled);
 
-    // Set while a teardown waits for the event thread: its retry pauses may wait on this
-    // instead of sleeping, so Close and Release need not sit out the whole read timeout.
-    HANDLE EventThreadStopRequest() const noexcept { return eventThreadStop_.get(); }
+    long ReadWeightAs(long* pWeightData, long timeout, bool async);
+    // Releasing once the gate has passed, or from Close, which passes no gate.
+    long ReleaseClaimed();
 
     // The common exits: log the leave lines, record the result under the result lock.
     long SuccessExit(const char* routine);
     long FailureExit(const char* routine, long result);
+    // The leave lines alone: the event thread records its result before it fires.
+    long LeaveLines(const char* routine, long result);
     long Exit(const char* routine, long result) { return result == 0 ? SuccessExit(routine) : FailureExit(routine, result); }
 
     // Access-gate tests in their fixed order; each returns 0 or the failure exit's result.
@@ -94,9 +100,11 @@ private:
     long BindEventRequests();
     void DetachControlObject() noexcept;
     void StoreResult(long result);
-    // Waits for a running event thread to end; part of every teardown path.
-    void WaitForEventThread();
-    bool EventThreadRunning();
+    // Waits, bounded, until no event thread reads any more; false (logged) when one still does.
+    bool AwaitReads();
+    // Every teardown: reads in flight stop retrying and skip their events, and the port is free
+    // once this returns. A thread that is firing is left to finish.
+    void StopReads();
 
     // The instance lives while a client holds a reference or an event thread runs: the clients
     // together hold one hold, each running event thread another.
@@ -107,8 +115,7 @@ private:
     LONG refCount_ = 1;
     LONG holds_ = 1;
     ScaleState state_;
-    ka::UniqueHandle eventThread_;
-    ka::UniqueHandle eventThreadStop_;
+    AsyncReads reads_;
 };
 
 }  // namespace pendrax

@@ -13,29 +13,36 @@ constexpr char kZeroCommand = 'Z';
 
 }  // namespace
 
-// Only one conversation may own the port: an asynchronous reading still under way wins.
+// Only one conversation may own the port: an asynchronous reading that outlived its bound wins.
 long CScaleTRM07::RefuseWhileReading(const char* routine) {
     state_.log.Line(zel::kSignificant, "An asynchronous read is still under way; [%s] refused.", routine);
     return FailureExit(routine, opos::OPOS_E_BUSY);
 }
 
 long CScaleTRM07::ReadWeight(long* pWeightData, long timeout) {
+    return ReadWeightAs(pWeightData, timeout, state_.asyncMode != FALSE);
+}
+
+long CScaleTRM07::ReadWeightSynchronously(long* pWeightData, long timeout) {
+    return ReadWeightAs(pWeightData, timeout, false);
+}
+
+long CScaleTRM07::ReadWeightAs(long* pWeightData, long timeout, bool async) {
     constexpr char kRoutine[] = "ReadWeight";
     const long long deadline = MonotonicMs() + timeout;
     state_.log.Line(zel::kFunctTrace, "ENTER [ReadWeight]");
     if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
-    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kRoutine);
+    // One conversation at a time: an earlier asynchronous read still reading goes first.
+    if (!AwaitReads()) return RefuseWhileReading(kRoutine);
 
-    if (state_.asyncMode) {
+    if (async) {
         state_.asyncReadTimeout = timeout;
-        HANDLE thread = EventThread::Start(*this);
-        if (!thread) {
+        if (!EventThread::Start(*this, timeout)) {
             state_.log.Line(zel::kCritical, "Failed to start event thread; GLE=[%d].",
                     static_cast<long>(GetLastError()));
             return FailureExit(kRoutine, opos::OPOS_E_FAILURE);
         }
         // The event thread records the result and logs the leave line.
-        eventThread_.reset(thread);
         return opos::OPOS_SUCCESS;
     }
 
@@ -49,7 +56,7 @@ long CScaleTRM07::ZeroScale() {
     constexpr char kRoutine[] = "ZeroScale";
     state_.log.Line(zel::kFunctTrace, "ENTER [ZeroScale]");
     if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
-    if (!EventThread::AwaitFinished(*this)) return RefuseWhileReading(kRoutine);
+    if (!AwaitReads()) return RefuseWhileReading(kRoutine);
     if (!state_.capZeroScale) return FailureExit(kRoutine, opos::OPOS_E_ILLEGAL);
 
     // The reply only confirms the scale heard us; its content is not examined.

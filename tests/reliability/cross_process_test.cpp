@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,6 +25,7 @@ constexpr DWORD kWorkersMs = 300000;
 // The lines an instance writes before its line sink is installed: the start-up banner and the
 // profile, the OpenService entry and arguments, the DirectIO entry and arguments.
 constexpr size_t kMostLinesBeforeForwarding = 24;
+constexpr char kCloseEntry[] = "ENTER [Close].";
 
 const char* const kLevelTexts[] = {"Critical    (0)", "Significant (1)", "Information (2)", "Funct Trace (3)",
                                    "Data Flow   (4)"};
@@ -148,8 +151,8 @@ TEST_F(CrossProcessTest, ThreeProcessesShareOneLogFileAndTakeTurnsWithTheClaim) 
     EXPECT_EQ(titles, 1u) << "header blocks in the shared file";
     EXPECT_EQ(broken, 0u) << "broken or interleaved lines";
 
-    // Every line each process wrote once its sink was installed is in the file, whole, once,
-    // in its order, and nothing else of that process follows.
+    // Every line each process wrote once its sink was installed and before it closed is in the
+    // file, whole, once, in its order; forwarding ends at Close, so the close's own lines follow.
     size_t forwardedTotal = 0;
     for (size_t d = 0; d < 3; ++d) {
         SCOPED_TRACE(kDevices[d]);
@@ -157,7 +160,12 @@ TEST_F(CrossProcessTest, ThreeProcessesShareOneLogFileAndTakeTurnsWithTheClaim) 
         DeleteFileA(linesFiles[d].c_str());
         forwardedTotal += forwarded.size();
         ASSERT_GT(forwarded.size(), static_cast<size_t>(kClaimsEach)) << "too few forwarded lines";
-        const auto& written = perDevice[d];
+        const auto& all = perDevice[d];
+        const auto close = std::find_if(all.rbegin(), all.rend(), [](const std::string& line) {
+            return line.size() >= std::strlen(kCloseEntry) && line.compare(line.size() - std::strlen(kCloseEntry), std::string::npos, kCloseEntry) == 0;
+        });
+        ASSERT_NE(close, all.rend()) << "the process did not close";
+        const std::vector<std::string> written(all.begin(), close.base() - 1);
         ASSERT_GE(written.size(), forwarded.size());
         const size_t before = written.size() - forwarded.size();
         EXPECT_LE(before, kMostLinesBeforeForwarding) << "lines in the file that the process did not write";

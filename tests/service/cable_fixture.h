@@ -150,6 +150,18 @@ protected:
         return events;
     }
 
+    // Waits, bounded, until `count` events have arrived in all.
+    bool WaitForEvents(size_t count) const {
+        const ULONGLONG deadline = Now() + kPatienceMs;
+        while (Events().size() < count) {
+            const ULONGLONG now = Now();
+            if (now >= deadline || !co_.WaitForCalls(co_.Calls().size() + 1, static_cast<DWORD>(deadline - now))) {
+                return false;
+            }
+        }
+        return true;
+    }
+
     std::vector<LogEntry> EntriesSince(size_t mark) const {
         auto entries = ReadLogEntries(logPath_);
         if (mark >= entries.size()) return {};

@@ -81,6 +81,36 @@ TEST_F(DirectIOTest, LinesWrittenWhileForwardingAreNotForwarded) {
         << "each forwarded line made one callback, and its line went to the file only";
 }
 
+// Forwarding ends when the control object closes us or lets go of us; each forwarded call holds
+// the control object for its length, since the control object may let go of itself meanwhile.
+TEST_F(DirectIOTest, ForwardingEndsAtCloseAndAtTheLastReleaseAndEachCallHoldsTheControlObject) {
+    struct Held {
+        static void OnCall(void* context, const ReceivedCall& call) {
+            auto& self = *static_cast<Held*>(context);
+            if (call.name == "SODirectIO") self.references.push_back(self.co->ExtraReferences());
+        }
+        RecordingControlObject* co;
+        std::vector<LONG> references;
+    } held{&co_, {}};
+    co_.SetOnCall(&Held::OnCall, &held);
+    ForwardLines(4);
+    EXPECT_EQ(scale_.Close(), 0);
+    ScaleClient second = OpenedScale(kWeighDevice, &co_);
+    ASSERT_TRUE(second);
+    long verbosity = 4;
+    BSTR text = nullptr;
+    EXPECT_EQ(second.CallLong(kDirectIO, std::move(CallArgs().Long(kForwardLogLines).LongRef(&verbosity).TextRef(&text))), 0);
+    second.reset();
+    co_.SetOnCall(nullptr, nullptr);
+
+    const auto texts = ForwardedTexts(co_.Calls());
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "ENTER [Close]."), 0) << "a line went to a control object that let go";
+    EXPECT_EQ(std::count(texts.begin(), texts.end(), "LEAVE [DirectIO]."), 2);
+    ASSERT_FALSE(held.references.empty());
+    for (const LONG references : held.references) EXPECT_EQ(references, 1) << "a forwarded call held no reference";
+    EXPECT_EQ(co_.ExtraReferences(), 0);
+}
+
 TEST_F(DirectIOTest, OtherCommandsAreIllegal) {
     const size_t mark = LogSize();
     EXPECT_EQ(DirectIO(7, 0), opos::OPOS_E_ILLEGAL);

@@ -203,15 +203,22 @@ TEST_F(OpenCloseTest, CloseDisablesReleasesAndAnswersZeroWhateverCameBefore) {
     EXPECT_EQ(scale.Claim(0), 0);
 }
 
-TEST_F(OpenCloseTest, CloseOnAnotherThreadThanTheClaimStillAnswersZero) {
+TEST_F(OpenCloseTest, CloseOnAnotherThreadThanTheClaimGivesTheClaimBack) {
     WriteProfile("OpenScale", "COM4");
     ScaleClient scale = OpenedScale("OpenScale");
     ASSERT_EQ(scale.Claim(0), 0);
     EXPECT_EQ(OnOtherThread(scale.get(), [](const ScaleClient& other) { return other.Close(); }), 0);
-    // The release inside that Close could not give back the lock the test thread holds.
     const Lines messages = Messages(ReadLogEntries(logPath_));
-    EXPECT_EQ(CountOf(messages, "Routine returned unsuccessful result [ReleaseDevice] [102]."), 1u);
-    EXPECT_EQ(scale.ReleaseDevice(), 0);
+    EXPECT_EQ(CountOf(messages, "LEAVE [ReleaseDevice]."), 1u);
+    EXPECT_EQ(CountOf(messages, "Routine returned unsuccessful result [ReleaseDevice] [102]."), 0u);
+    EXPECT_EQ(scale.ReleaseDevice(), 103) << "nothing is claimed any more";
+    EXPECT_EQ(OnOtherThread(scale.get(), [](const ScaleClient& other) {
+                  const long claimed = other.Claim(0);
+                  other.ReleaseDevice();
+                  return claimed;
+              }),
+              0)
+        << "the claim is free for another thread";
 }
 
 }  // namespace
