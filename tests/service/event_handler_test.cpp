@@ -206,6 +206,10 @@ TEST_F(EventHandlerTest, DisablingWhileAnEventWaitsForTheApplicationAnswersAtOnc
 // there, and another application can have the scale at once.
 TEST_F(EventHandlerTest, AClaimClosedOrLetGoOnTheEventThreadIsFreeForAnotherApplication) {
     WriteProfile(kSameScaleElsewhere, kCable.deviceSide());
+    // Another device of this application on the same port keeps the claim's name alive, as it
+    // would be on a terminal, whatever becomes of the closed instance.
+    ScaleClient sameScale = OpenedScale(kSameScaleElsewhere);
+    ASSERT_TRUE(sameScale);
     for (const bool letGo : {false, true}) {
         SCOPED_TRACE(letGo ? "the handler lets go of the control" : "the handler closes the control");
         ApplicationHandler handler;
