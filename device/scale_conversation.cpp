@@ -75,6 +75,10 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
     // Whatever arrived before this request is no answer to it: the late or overlong reply of an
     // earlier request would otherwise be read as this one's, an old weight taken for the current.
     PurgeComm(port, PURGE_RXCLEAR);
+    // A line error (framing, parity, overrun) stays latched until cleared, and a driver that
+    // aborts on errors would fail every later read over it.
+    DWORD lineErrors = 0;
+    ClearCommError(port, &lineErrors, nullptr);
 
     // Declared first so that they outlive the read: the write may still be under way at its end.
     const char request[kRequestLength] = {command, kRequestEnd};
