@@ -76,8 +76,8 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
     // Whatever arrived before this request is no answer to it: the late or overlong reply of an
     // earlier request would otherwise be read as this one's, an old weight taken for the current.
     PurgeComm(port, PURGE_RXCLEAR);
-    // A line error (framing, parity, overrun) stays latched until cleared, and a driver that
-    // aborts on errors would fail every later read over it.
+    // Line errors (framing, parity, overrun) stay latched until cleared: one that an earlier
+    // reply left must not fail this conversation's read.
     DWORD lineErrors = 0;
     ClearCommError(port, &lineErrors, nullptr);
 
