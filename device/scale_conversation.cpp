@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "device/reply_parser.h"
+#include "logging/line_format.h"
 
 namespace pendrax {
 
@@ -75,6 +76,10 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
     // Whatever arrived before this request is no answer to it: the late or overlong reply of an
     // earlier request would otherwise be read as this one's, an old weight taken for the current.
     PurgeComm(port, PURGE_RXCLEAR);
+    // Line errors (framing, parity, overrun) stay latched until cleared: one that an earlier
+    // reply left must not fail this conversation's read.
+    DWORD lineErrors = 0;
+    ClearCommError(port, &lineErrors, nullptr);
 
     // Declared first so that they outlive the read: the write may still be under way at its end.
     const char request[kRequestLength] = {command, kRequestEnd};
@@ -96,7 +101,9 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
         return opos::OPOS_E_ILLEGAL;
     }
     if (!read.Started(ReadFile(port, reply, capacity, nullptr, read.Record()))) {
-        link.log.Line(zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), reply);
+        char shown[zel::kLineBufferSize];
+        zel::EscapeData(reply, std::strlen(reply), shown);
+        link.log.Line(zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), shown);
         return opos::OPOS_E_ILLEGAL;
     }
 
@@ -109,8 +116,11 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
     DWORD count = read.Transferred();
     if (count > capacity) count = capacity;
     reply[count] = '\0';
+    // The scale's bytes as they are would let a reply break the line or forge one.
+    char shown[zel::kLineBufferSize];
+    zel::EscapeData(reply, count, shown);
     link.log.Line(zel::kDataFlow, "Success: LE=%d; Bytes=%d; Data=%s", static_cast<long>(GetLastError()),
-            static_cast<long>(count), reply);
+            static_cast<long>(count), shown);
     return opos::OPOS_SUCCESS;
 }
 }  // namespace
@@ -134,19 +144,21 @@ long ReadScale(DeviceLink& link, long& weight, long& hardwareStatus, long& commR
     }
 
     const ParsedReply parsed = ParseWeightReply(reply);
+    char shown[zel::kLineBufferSize];
+    zel::EscapeData(reply, parsed.length, shown);
     if (parsed.hasStatus) hardwareStatus = parsed.status;
     switch (parsed.kind) {
     case ReplyKind::StatusOnly:
         link.log.Line(zel::kCritical, "Unusable Reading: LE:%d; Hardware Status:%s", static_cast<long>(GetLastError()),
-                reply);
+                shown);
         return -1;
     case ReplyKind::WrongLength:
         link.log.Line(zel::kCritical, "Only received %d of an expected 16 bytes.  [%s]",
-                static_cast<long>(parsed.length), reply);
+                static_cast<long>(parsed.length), shown);
         commResult = kWrongLength;
         return -1;
     case ReplyKind::Uninterpretable:
-        link.log.Line(zel::kCritical, "Problem interpreting scale reading string: %s", reply);
+        link.log.Line(zel::kCritical, "Problem interpreting scale reading string: %s", shown);
         return -1;
     case ReplyKind::Reading:
         break;
@@ -157,7 +169,7 @@ long ReadScale(DeviceLink& link, long& weight, long& hardwareStatus, long& commR
     }
     weight = parsed.weight;
     link.log.Line(zel::kDataFlow, "LE=%d; MSG=%s; Weight=%d, Hardware Status: %d", static_cast<long>(GetLastError()),
-            reply, weight, parsed.status);
+            shown, weight, parsed.status);
     return 0;
 }
 

@@ -18,11 +18,31 @@ struct PortSetup {
     DCB dcb;
 };
 
+// The driver keeps whatever line discipline the port's last program set, so every part of it that
+// a serial scale depends on is set here: no flow control of any kind (the scale sends none and
+// may not raise CTS or DSR), DTR and RTS raised, bytes kept as they arrive, and line errors that
+// do not stop later reads.
+void SetLineDiscipline(DCB& dcb, const DeviceSettings& settings) noexcept {
+    dcb.BaudRate = settings.baudRate;
+    dcb.ByteSize = settings.dataBits;
+    dcb.Parity = settings.parity;
+    dcb.StopBits = settings.stopBits;
+    dcb.fBinary = TRUE;
+    dcb.fParity = settings.parity != NOPARITY;
+    dcb.fOutxCtsFlow = FALSE;
+    dcb.fOutxDsrFlow = FALSE;
+    dcb.fDtrControl = DTR_CONTROL_ENABLE;
+    dcb.fDsrSensitivity = FALSE;
+    dcb.fOutX = FALSE;
+    dcb.fInX = FALSE;
+    dcb.fErrorChar = FALSE;
+    dcb.fNull = FALSE;
+    dcb.fRtsControl = RTS_CONTROL_ENABLE;
+    dcb.fAbortOnError = FALSE;
+}
+
 bool ApplyLineSettings(PortSetup& setup) {
-    setup.dcb.BaudRate = setup.settings.baudRate;
-    setup.dcb.ByteSize = setup.settings.dataBits;
-    setup.dcb.Parity = setup.settings.parity;
-    setup.dcb.StopBits = setup.settings.stopBits;
+    SetLineDiscipline(setup.dcb, setup.settings);
     return SetCommState(setup.port, &setup.dcb) != FALSE;
 }
 bool ApplyQueues(PortSetup& setup) { return SetupComm(setup.port, kQueueBytes, kQueueBytes) != FALSE; }

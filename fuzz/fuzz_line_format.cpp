@@ -1,5 +1,6 @@
 // One log line composed from any stamp, names, format and arguments: it always fits the
 // 512-character buffer, stays terminated, and the file form has no tab and one line break.
+// Outside data escaped for a line is printable text that reads back as the data.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
@@ -58,6 +59,49 @@ void CheckNameTable(FuzzedDataProvider& input) {
     }
 }
 
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+// Printable characters only, never half an escape, and read back it gives the data's first
+// bytes: all of them, unless the next escape would not have fitted in the line.
+void CheckEscapedData(FuzzedDataProvider& input) {
+    const std::string data = input.ConsumeRandomLengthString(1024);
+    char shown[zel::kLineBufferSize];
+    const std::size_t length = zel::EscapeData(data.data(), data.size(), shown);
+    FUZZ_CHECK(length <= zel::kLineBufferSize - 1);
+    FUZZ_CHECK(std::strlen(shown) == length);
+    std::string decoded;
+    for (std::size_t i = 0; i < length; ++i) {
+        FUZZ_CHECK(shown[i] >= ' ' && shown[i] <= '~');
+        if (shown[i] != '\\') {
+            decoded += shown[i];
+            continue;
+        }
+        FUZZ_CHECK(i + 1 < length);
+        switch (shown[++i]) {
+        case '\\': decoded += '\\'; break;
+        case 'r': decoded += '\r'; break;
+        case 'n': decoded += '\n'; break;
+        case 't': decoded += '\t'; break;
+        case 'x': {
+            FUZZ_CHECK(i + 2 < length);
+            const int high = HexValue(shown[i + 1]);
+            const int low = HexValue(shown[i + 2]);
+            FUZZ_CHECK(high >= 0 && low >= 0);
+            decoded += static_cast<char>(high * 16 + low);
+            i += 2;
+            break;
+        }
+        default: FUZZ_CHECK(!"an unknown escape"); break;
+        }
+    }
+    FUZZ_CHECK(data.compare(0, decoded.size(), decoded) == 0);
+    FUZZ_CHECK(decoded.size() == data.size() || length + 4 > zel::kLineBufferSize - 1);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -78,5 +122,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckLine(line);
     CheckFileForm(line);
     CheckNameTable(input);
+    CheckEscapedData(input);
     return 0;
 }

@@ -47,6 +47,35 @@ void AppendConversion(LineBuffer& line, char conversion, ArgumentSource& args) n
     }
 }
 
+// Outside bytes shown by name: the line breaks that could end a line early, the tab that
+// separates its columns, and the backslash that starts every escape.
+constexpr struct {
+    char byte;
+    char name;
+} kNamedEscapes[] = {{'\\', '\\'}, {'\r', 'r'}, {'\n', 'n'}, {'\t', 't'}};
+
+// One byte of outside data as a line shows it: itself, or an escape of two or four characters.
+std::size_t EscapedByte(char byte, char (&form)[4]) noexcept {
+    for (const auto& escape : kNamedEscapes) {
+        if (byte == escape.byte) {
+            form[0] = '\\';
+            form[1] = escape.name;
+            return 2;
+        }
+    }
+    if (byte >= ' ' && byte <= '~') {
+        form[0] = byte;
+        return 1;
+    }
+    constexpr char kHexDigits[] = "0123456789abcdef";
+    const unsigned char value = static_cast<unsigned char>(byte);
+    form[0] = '\\';
+    form[1] = 'x';
+    form[2] = kHexDigits[value >> 4];
+    form[3] = kHexDigits[value & 0x0F];
+    return 4;
+}
+
 std::string Padded(const char* text, std::size_t width) {
     std::string padded(text);
     if (padded.size() < width) padded.append(width - padded.size(), ' ');
@@ -112,6 +141,18 @@ std::size_t ComposeFileLine(const char* line, char (&out)[kFileLineBufferSize]) 
     out[length++] = '\n';
     out[length] = '\0';
     return length;
+}
+
+std::size_t EscapeData(const char* data, std::size_t length, char (&out)[kLineBufferSize]) noexcept {
+    std::size_t used = 0;
+    for (std::size_t i = 0; data && i < length; ++i) {
+        char form[4];
+        const std::size_t size = EscapedByte(data[i], form);
+        if (used + size > kLineBufferSize - 1) break;
+        for (std::size_t k = 0; k < size; ++k) out[used++] = form[k];
+    }
+    out[used] = '\0';
+    return used;
 }
 
 std::string ColumnTitleLine() {

@@ -84,6 +84,12 @@ void AppendMessage(LineBuffer& line, const char* format, ArgumentSource& args) n
 // kFileLineBufferSize characters; a longer line is cut before its line break. Returns the length.
 std::size_t ComposeFileLine(const char* line, char (&out)[kFileLineBufferSize]) noexcept;
 
+// Outside data (a scale's reply) as a line shows it: printable ASCII as it is, a backslash
+// doubled, "\r", "\n" and "\t" for those characters and "\xhh" for every other byte, zero bytes
+// included, so the data can neither break a line nor pass for one of the log's own. Whatever
+// does not fit in a line is left out, a whole escape at a time. Returns the length.
+std::size_t EscapeData(const char* data, std::size_t length, char (&out)[kLineBufferSize]) noexcept;
+
 // Header lines that title and underline the columns of every line.
 std::string ColumnTitleLine();
 std::string RuleLine();

@@ -45,26 +45,45 @@ struct HandleList {
     HandleEntry entries[1];
 };
 using QuerySystemInformation = NTSTATUS(WINAPI*)(ULONG, void*, ULONG, ULONG*);
+using QueryObject = NTSTATUS(WINAPI*)(HANDLE, OBJECT_INFORMATION_CLASS, void*, ULONG, ULONG*);
 
-unsigned long CountListedHandles() {
-    const auto query = reinterpret_cast<QuerySystemInformation>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
-    if (!query) return 0;
+template <typename Function>
+Function NtdllFunction(const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+// The handles this process holds, as the system lists them; empty when the list cannot be read.
+std::vector<HANDLE> ListedOwnHandles() {
+    const auto query = NtdllFunction<QuerySystemInformation>("NtQuerySystemInformation");
+    if (!query) return {};
     std::vector<char> buffer(1 << 20);
     for (;;) {
         ULONG needed = 0;
         const NTSTATUS status = query(kSystemExtendedHandleInformation, buffer.data(),
                                       static_cast<ULONG>(buffer.size()), &needed);
         if (status == 0) break;
-        if (buffer.size() >= (1u << 26)) return 0;
+        if (buffer.size() >= (1u << 26)) return {};
         buffer.resize(buffer.size() * 2);
     }
     const auto* list = reinterpret_cast<const HandleList*>(buffer.data());
-    unsigned long mine = 0;
+    std::vector<HANDLE> mine;
     for (ULONG_PTR i = 0; i < list->count; ++i) {
-        if (list->entries[i].processId == GetCurrentProcessId()) ++mine;
+        if (list->entries[i].processId == GetCurrentProcessId()) {
+            mine.push_back(reinterpret_cast<HANDLE>(list->entries[i].handle));
+        }
     }
     return mine;
+}
+
+// The kind of object a handle of this process stands for, as the system names it ("Event").
+std::wstring KindOf(HANDLE handle) {
+    static const auto query = NtdllFunction<QueryObject>("NtQueryObject");
+    // The name's characters follow the record in the same buffer.
+    alignas(PUBLIC_OBJECT_TYPE_INFORMATION) char buffer[1024];
+    ULONG needed = 0;
+    if (!query || query(handle, ObjectTypeInformation, buffer, sizeof buffer, &needed) != 0) return L"";
+    const UNICODE_STRING& name = reinterpret_cast<const PUBLIC_OBJECT_TYPE_INFORMATION*>(buffer)->TypeName;
+    return std::wstring(name.Buffer, name.Length / sizeof(wchar_t));
 }
 }  // namespace
 
@@ -130,7 +149,18 @@ std::unique_ptr<OpeningThreadDevice> MakeOpeningThreadDevice() { return std::mak
 unsigned long OpenHandleCount() {
     DWORD count = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) return count;
-    return CountListedHandles();
+    return static_cast<unsigned long>(ListedOwnHandles().size());
+}
+
+unsigned long OpenHandleCount(std::initializer_list<const wchar_t*> kinds) {
+    unsigned long count = 0;
+    for (const HANDLE handle : ListedOwnHandles()) {
+        const std::wstring kind = KindOf(handle);
+        for (const wchar_t* wanted : kinds) {
+            if (kind == wanted) ++count;
+        }
+    }
+    return count;
 }
 
 }  // namespace ka::test

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -62,6 +63,11 @@ std::unique_ptr<OpeningThreadDevice> MakeOpeningThreadDevice();
 // Handles the process holds open now. Wine's GetProcessHandleCount answers 0, so the system's
 // handle list is counted there instead.
 unsigned long OpenHandleCount();
+// Handles of these kinds, as the system names them ("Event", "File"), that the process holds open
+// now; 0 when its handle list cannot be read. What a leak check counts: the kinds the code under
+// test opens, so that handles of other kinds the platform's threads close or open meanwhile do
+// not move it.
+unsigned long OpenHandleCount(std::initializer_list<const wchar_t*> kinds);
 
 constexpr char kScaleClass[] = "Scale";
 

@@ -37,18 +37,21 @@ TEST(HandleCycles, EnableReadDisableLeavesNoHandleOpen) {
         pendrax::SetPortOpen(*device, false);
         return opened == 0 && (read == 0 ? weight == 1250 : comm == opos::OPOS_E_ILLEGAL);
     };
-    // The first cycle settles what the system allocates once per process.
+    // The first cycle settles what the system allocates once per process. A cycle opens the port
+    // (a file) and events: handles of other kinds the platform's threads close or open meanwhile
+    // do not count.
+    const auto cycleKinds = {L"File", L"Event"};
     ASSERT_TRUE(cycle(0));
-    const unsigned long before = ka::test::OpenHandleCount();
-    ASSERT_GT(before, 0u);
+    const unsigned long before = ka::test::OpenHandleCount(cycleKinds);
+    ASSERT_GT(before, 0u) << "the process's handles could not be listed";
 
     int failed = 0;
     for (int i = 1; i <= kCycles; ++i) {
         if (!cycle(i)) ++failed;
     }
-    const unsigned long after = ka::test::OpenHandleCount();
+    const unsigned long after = ka::test::OpenHandleCount(cycleKinds);
     EXPECT_EQ(failed, 0);
-    EXPECT_EQ(after, before) << "handles open before " << before << ", after " << after;
+    EXPECT_LE(after, before) << "files and events open before " << before << ", after " << after;
     EXPECT_EQ(scale.Requests(), kCycles + 1);
 }
 

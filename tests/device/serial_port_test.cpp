@@ -77,6 +77,43 @@ TEST_F(SerialPort, EnableOpensAndConfiguresThePortOnce) {
     EXPECT_LOG(PortMessages(), {kEnabledLine});
 }
 
+// The port driver keeps the line discipline of whichever program had the port last: flow control
+// of every kind, and abort-on-error, under which one line error stops every later read.
+TEST_F(SerialPort, EnableSetsTheWholeLineDisciplineWhateverTheLastProgramLeft) {
+    {
+        ka::UniqueFile other(CreateFileA(kCable.deviceSide().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other.valid()) << "GLE=" << GetLastError();
+        DCB left = {};
+        left.DCBlength = sizeof left;
+        ASSERT_TRUE(GetCommState(other.get(), &left));
+        left.fOutxCtsFlow = TRUE;
+        left.fRtsControl = RTS_CONTROL_HANDSHAKE;
+        left.fAbortOnError = TRUE;
+        left.fOutX = TRUE;
+        left.fInX = TRUE;
+        left.fDtrControl = DTR_CONTROL_HANDSHAKE;
+        left.fOutxDsrFlow = TRUE;
+        left.fNull = TRUE;
+        ASSERT_TRUE(SetCommState(other.get(), &left)) << "GLE=" << GetLastError();
+    }
+    ASSERT_EQ(Load(kCable.deviceSide(), kCableLine), 0);
+    ASSERT_EQ(pendrax::SetPortOpen(*device_, true), 0);
+
+    DCB dcb = {};
+    dcb.DCBlength = sizeof dcb;
+    ASSERT_TRUE(GetCommState(device_->port.get(), &dcb)) << "GLE=" << GetLastError();
+    EXPECT_TRUE(dcb.fBinary);
+    EXPECT_FALSE(dcb.fOutxCtsFlow);
+    EXPECT_FALSE(dcb.fOutxDsrFlow);
+    EXPECT_EQ(dcb.fDtrControl, static_cast<DWORD>(DTR_CONTROL_ENABLE));
+    EXPECT_EQ(dcb.fRtsControl, static_cast<DWORD>(RTS_CONTROL_ENABLE));
+    EXPECT_FALSE(dcb.fOutX);
+    EXPECT_FALSE(dcb.fInX);
+    EXPECT_FALSE(dcb.fAbortOnError);
+    EXPECT_FALSE(dcb.fNull);
+}
+
 TEST_F(SerialPort, DisableClosesThePortAndThenDoesNothing) {
     ASSERT_EQ(Load(kCable.deviceSide(), kCableLine), 0);
     ASSERT_EQ(pendrax::SetPortOpen(*device_, true), 0);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,40 @@ TEST(LineFormatFileLine, TabsBecomeSpacesAndALineBreakFollows) {
     EXPECT_EQ(std::string(out), longest + "\n");
     const std::string tooLong(kLineBufferSize + 40, 'z');
     EXPECT_EQ(ComposeFileLine(tooLong.c_str(), out), kLineBufferSize);
+}
+
+std::string Escaped(const std::string& data) {
+    char out[kLineBufferSize];
+    const std::size_t length = EscapeData(data.data(), data.size(), out);
+    EXPECT_EQ(length, std::strlen(out));
+    return out;
+}
+
+std::string Repeated(const std::string& text, int times) {
+    std::string whole;
+    for (int i = 0; i < times; ++i) whole += text;
+    return whole;
+}
+
+TEST(LineFormatEscapedData, PrintableTextStaysAndEveryOtherByteIsEscaped) {
+    const struct {
+        std::string data;
+        std::string shown;
+    } cases[] = {
+        {" 12.345 lb  S00 ", " 12.345 lb  S00 "},
+        {"a\r\nb", "a\\r\\nb"},
+        {"\r\n\t", "\\r\\n\\t"},
+        {"\\x07", "\\\\x07"},
+        {"\x07\x1b\x7f", "\\x07\\x1b\\x7f"},
+        {std::string("a\0b", 3), "a\\x00b"},
+        {"\x80\xc3\xa9\xff", "\\x80\\xc3\\xa9\\xff"},
+        {"", ""},
+        // What does not fit in a line is left out a whole escape at a time: 127 escapes of four
+        // characters fill 508 of the 511 places.
+        {std::string(200, '\x01'), Repeated("\\x01", 127)},
+        {std::string(600, 'x'), std::string(kLineBufferSize - 1, 'x')},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Escaped(c.data), c.shown);
 }
 
 std::string AsInFile(std::string line) {

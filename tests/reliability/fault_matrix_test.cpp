@@ -59,7 +59,9 @@ std::vector<ReplyFault> ReplyFaults() {
           {0, "Only received 256 of an expected 16 bytes.  [" + tooLong.substr(0, 256) + "]"}},
          false},
         {"binary garbage", trm07::Answer::Text(garbage), opos::OPOS_E_ILLEGAL,
-         {{0, "Problem interpreting scale reading string: " + garbage}}, false},
+         {{0, "Problem interpreting scale reading string: \\x01\\xfe\\x7f\\x80\\x1b\\xc3\\xa9\\x05\\xff\\x10\\x11\\x12\\x13"
+              "\\x14\\x15\\x16"}},
+         false},
         {"NUL inside a reading", trm07::Answer::Text(withNul), opos::OPOS_E_ILLEGAL,
          {{0, "Only received 5 of an expected 16 bytes.  [ 12.3]"}}, false},
         {"NUL first", trm07::Answer::Text(nulFirst), opos::OPOS_E_ILLEGAL,
