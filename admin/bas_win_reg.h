@@ -29,9 +29,9 @@ long DeleteProfileKey(const std::string& deviceClass, const std::string& deviceN
 int DeviceKeyExists(const std::string& deviceClass, const std::string& deviceName);
 // The name of the class key's subkey at `index`, or "" at the end or on any error.
 std::string EnumDeviceName(const std::string& deviceClass, short index);
-// The result of opening the provider key: 0 when it exists, ERROR_FILE_NOT_FOUND when not.
+// The result of opening the provider key for reading: 0 when it exists, ERROR_FILE_NOT_FOUND when not.
 long ProviderKeyStatus(const std::string& providerName);
-// The result of opening any profile key; the registry matches its name in any casing.
+// The result of opening any profile key for reading; the registry matches its name in any casing.
 long ProfileKeyStatus(const std::string& keyRoot, const std::string& keyName);
 
 }  // namespace vantorel::basWinReg

@@ -4,6 +4,7 @@
 #include "common/unique_handle.h"
 #include "tests/admin/admin_test_support.h"
 #include "tests/support/profile_fixture.h"
+#include "tests/support/read_only_key.h"
 
 using namespace vantorel::basWinReg;
 using namespace ka::test;
@@ -133,6 +134,20 @@ TEST_F(BasWinReg, ASubkeyNameOfAHundredCharactersEndsTheEnumeration) {
     EXPECT_EQ(EnumDeviceName("Scale", 3), "");
     EXPECT_EQ(EnumDeviceName("Scale", -1), "");
     EXPECT_EQ(DeviceKeyExists("Scale", "zulu"), 1);
+}
+
+// A user who may read the profiles but not change them: every reading opens for reading only.
+TEST_F(BasWinReg, ReadingTheProfilesNeedsOnlyTheRightToRead) {
+    ASSERT_EQ(CreateProfileKey("Scale", kDevice), 0);
+    ASSERT_EQ(CreateProfileKey(kProviderPseudoClass, "Kolvane-Aris"), 0);
+    ka::test::ReadOnlyKey lockedClass(kScaleClassKey);
+    ka::test::ReadOnlyKey lockedDevice(kDeviceKey);
+    ka::test::ReadOnlyKey lockedProvider(kProviderKey);
+    ASSERT_TRUE(lockedClass.applied() && lockedDevice.applied() && lockedProvider.applied());
+    EXPECT_EQ(DeviceKeyExists("Scale", kDevice), 1);
+    EXPECT_EQ(ProfileKeyStatus("Scale", kDevice), 0);
+    EXPECT_EQ(ProviderKeyStatus("Kolvane-Aris"), 0);
+    EXPECT_EQ(SetProfileValue("Scale", kDevice, "BaudRate", "9600", ""), ERROR_ACCESS_DENIED) << "writing is refused";
 }
 
 TEST_F(BasWinReg, DeleteProfileKeyRemovesOneKeyWithoutSubkeys) {

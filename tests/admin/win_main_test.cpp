@@ -177,6 +177,20 @@ TEST_F(MainWindow, APickThatCannotBeWrittenIsReportedAndTheListShowsTheStoredVal
                                                            "The setting \"LogVerbosity\" could not be saved.\r" + denied}));
 }
 
+// Without the right to change the profiles (Windows then refuses every write), every device is
+// still listed and shown.
+TEST_F(MainWindow, AUserWhoMayOnlyReadTheProfilesSeesEveryDevice) {
+    WriteProfile("alpha", {"COM3", "9600", "Even", "2"});
+    WriteProfile("bravo", {"COM4", "4800", "Odd", "2"});
+    ka::test::ReadOnlyKey locked(kScaleClassKey);
+    ASSERT_TRUE(locked.applied());
+    Start();
+    EXPECT_EQ(host_->Entries(MC::lstInstances), (std::vector<std::string>{"alpha", "bravo"}));
+    host_->Pick(MC::lstInstances, 1);
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM4");
+    EXPECT_TRUE(messages_.messages.empty()) << messages_.messages.front().text;
+}
+
 // The machine's own ports (USB adapters are often COM11 and up) join COM1 to COM10.
 TEST_F(MainWindow, ThePortListOffersTheMachinesPortsSortedByNumber) {
     constexpr char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
