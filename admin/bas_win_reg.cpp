@@ -13,6 +13,8 @@ namespace vantorel::basWinReg {
 namespace {
 
 constexpr char kPathSeparator[] = "\\";
+// A key name's ANSI form: up to three bytes a character (UTF-8 as the code page), and the NUL.
+constexpr DWORD kNameBufferSize = kMaxKeyNameLength * 3 + 1;
 
 std::string ParentPath(const std::string& keyRoot) {
     if (keyRoot == kProviderPseudoClass) return ka::profile::kProviderRoot;
@@ -31,7 +33,7 @@ std::string ClassPath(const std::string& deviceClass) {
 // Each open asks only for what its operation does: a user who may read the profiles but not
 // change them still lists and reads every device.
 long OpenKey(const std::string& path, REGSAM access, ka::UniqueKey& key) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, access, key.put());
+    return ka::profile::OpenProfileKey(path, access, key);
 }
 
 // An empty value name addresses the key's default value.
@@ -87,7 +89,6 @@ int DeviceKeyExists(const std::string& deviceClass, const std::string& deviceNam
     ka::UniqueKey classKey;
     if (OpenKey(ClassPath(deviceClass), KEY_READ, classKey) != ERROR_SUCCESS) return 0;
     char name[kNameBufferSize];
-    // Any enumeration error, a name too long for the buffer included, ends the search.
     for (DWORD index = 0; RegEnumKeyA(classKey.get(), index, name, sizeof name) == ERROR_SUCCESS; ++index) {
         if (CutAtNul(name, sizeof name) == deviceName) return 1;
     }

@@ -9,8 +9,8 @@ namespace vantorel::basWinReg {
 
 // Key root that addresses the provider key instead of a device class (compared exactly).
 inline constexpr char kProviderPseudoClass[] = "--OPOS--PROVIDER--";
-// Subkey names are enumerated into buffers of this many characters.
-inline constexpr unsigned kNameBufferSize = 100;
+// The longest key name the registry holds, in characters.
+inline constexpr unsigned kMaxKeyNameLength = 255;
 
 // The value's text without its description, or `defaultText` when the value is absent, not
 // REG_SZ, or the key cannot be opened. An empty value name reads the
