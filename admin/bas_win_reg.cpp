@@ -13,6 +13,8 @@ namespace vantorel::basWinReg {
 namespace {
 
 constexpr char kPathSeparator[] = "\\";
+// A key name's ANSI form: up to three bytes a character (UTF-8 as the code page), and the NUL.
+constexpr DWORD kNameBufferSize = kMaxKeyNameLength * 3 + 1;
 
 std::string ParentPath(const std::string& keyRoot) {
     if (keyRoot == kProviderPseudoClass) return ka::profile::kProviderRoot;
@@ -28,8 +30,10 @@ std::string ClassPath(const std::string& deviceClass) {
     return std::string(ka::profile::kDeviceRoot) + kPathSeparator + deviceClass;
 }
 
-long OpenKey(const std::string& path, ka::UniqueKey& key) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS, key.put());
+// Each open asks only for what its operation does: a user who may read the profiles but not
+// change them still lists and reads every device.
+long OpenKey(const std::string& path, REGSAM access, ka::UniqueKey& key) {
+    return ka::profile::OpenProfileKey(path, access, key);
 }
 
 // An empty value name addresses the key's default value.
@@ -56,7 +60,7 @@ long SetProfileValue(const std::string& keyRoot, const std::string& keyName, con
                      const std::string& valueText, const std::string& description) {
     const std::string stored = ka::profile::WithDescription(valueText, description);
     ka::UniqueKey key;
-    const long rc = OpenKey(FullPath(keyRoot, keyName), key);
+    const long rc = OpenKey(FullPath(keyRoot, keyName), KEY_SET_VALUE, key);
     if (rc != ERROR_SUCCESS) return rc;
     return RegSetValueExA(key.get(), ValueNameOrDefault(valueName), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(stored.c_str()), static_cast<DWORD>(stored.size() + 1));
@@ -65,7 +69,7 @@ long SetProfileValue(const std::string& keyRoot, const std::string& keyName, con
 long CreateProfileKey(const std::string& keyRoot, const std::string& keyName) {
     const std::string parentPath = ParentPath(keyRoot);
     ka::UniqueKey parent;
-    long rc = OpenKey(parentPath, parent);
+    long rc = OpenKey(parentPath, KEY_CREATE_SUB_KEY, parent);
     // On a fresh machine the class key (or the ServiceInfo key) comes into being here.
     if (rc == ERROR_FILE_NOT_FOUND) rc = RegCreateKeyA(HKEY_LOCAL_MACHINE, parentPath.c_str(), parent.put());
     if (rc != ERROR_SUCCESS) return rc;
@@ -75,7 +79,7 @@ long CreateProfileKey(const std::string& keyRoot, const std::string& keyName) {
 
 long DeleteProfileKey(const std::string& deviceClass, const std::string& deviceName) {
     ka::UniqueKey key;
-    const long rc = OpenKey(ClassPath(deviceClass) + kPathSeparator + deviceName, key);
+    const long rc = OpenKey(ClassPath(deviceClass) + kPathSeparator + deviceName, DELETE, key);
     if (rc != ERROR_SUCCESS) return rc;
     // An empty subkey name deletes the opened key itself.
     return RegDeleteKeyA(key.get(), "");
@@ -83,9 +87,8 @@ long DeleteProfileKey(const std::string& deviceClass, const std::string& deviceN
 
 int DeviceKeyExists(const std::string& deviceClass, const std::string& deviceName) {
     ka::UniqueKey classKey;
-    if (OpenKey(ClassPath(deviceClass), classKey) != ERROR_SUCCESS) return 0;
+    if (OpenKey(ClassPath(deviceClass), KEY_READ, classKey) != ERROR_SUCCESS) return 0;
     char name[kNameBufferSize];
-    // Any enumeration error, a name too long for the buffer included, ends the search.
     for (DWORD index = 0; RegEnumKeyA(classKey.get(), index, name, sizeof name) == ERROR_SUCCESS; ++index) {
         if (CutAtNul(name, sizeof name) == deviceName) return 1;
     }
@@ -94,7 +97,7 @@ int DeviceKeyExists(const std::string& deviceClass, const std::string& deviceNam
 
 std::string EnumDeviceName(const std::string& deviceClass, short index) {
     ka::UniqueKey classKey;
-    if (OpenKey(ClassPath(deviceClass), classKey) != ERROR_SUCCESS) return std::string();
+    if (OpenKey(ClassPath(deviceClass), KEY_READ, classKey) != ERROR_SUCCESS) return std::string();
     char name[kNameBufferSize];
     if (RegEnumKeyA(classKey.get(), static_cast<DWORD>(index), name, sizeof name) != ERROR_SUCCESS) {
         return std::string();
@@ -104,7 +107,7 @@ std::string EnumDeviceName(const std::string& deviceClass, short index) {
 
 long ProfileKeyStatus(const std::string& keyRoot, const std::string& keyName) {
     ka::UniqueKey key;
-    return OpenKey(FullPath(keyRoot, keyName), key);
+    return OpenKey(FullPath(keyRoot, keyName), KEY_READ, key);
 }
 
 long ProviderKeyStatus(const std::string& providerName) {

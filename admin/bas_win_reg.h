@@ -9,8 +9,8 @@ namespace vantorel::basWinReg {
 
 // Key root that addresses the provider key instead of a device class (compared exactly).
 inline constexpr char kProviderPseudoClass[] = "--OPOS--PROVIDER--";
-// Subkey names are enumerated into buffers of this many characters.
-inline constexpr unsigned kNameBufferSize = 100;
+// The longest key name the registry holds, in characters.
+inline constexpr unsigned kMaxKeyNameLength = 255;
 
 // The value's text without its description, or `defaultText` when the value is absent, not
 // REG_SZ, or the key cannot be opened. An empty value name reads the
@@ -29,9 +29,9 @@ long DeleteProfileKey(const std::string& deviceClass, const std::string& deviceN
 int DeviceKeyExists(const std::string& deviceClass, const std::string& deviceName);
 // The name of the class key's subkey at `index`, or "" at the end or on any error.
 std::string EnumDeviceName(const std::string& deviceClass, short index);
-// The result of opening the provider key: 0 when it exists, ERROR_FILE_NOT_FOUND when not.
+// The result of opening the provider key for reading: 0 when it exists, ERROR_FILE_NOT_FOUND when not.
 long ProviderKeyStatus(const std::string& providerName);
-// The result of opening any profile key; the registry matches its name in any casing.
+// The result of opening any profile key for reading; the registry matches its name in any casing.
 long ProfileKeyStatus(const std::string& keyRoot, const std::string& keyName);
 
 }  // namespace vantorel::basWinReg

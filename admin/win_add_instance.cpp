@@ -1,5 +1,6 @@
 #include "admin/win_add_instance.h"
 
+#include "admin/bas_win_reg.h"
 #include "admin/dialog_frame.h"
 #include "admin/message_box.h"
 #include "admin/window_binding.h"
@@ -20,6 +21,12 @@ constexpr ControlSpec kControls[] = {
     {C::Command1, kWindowItself, ControlKind::DefaultButton, "&OK", {1560, 600, 1140, 345}, nullptr},
     {C::Command2, kWindowItself, ControlKind::Button, "&Cancel", {2835, 600, 1140, 345}, nullptr},
 };
+
+// The registry counts a key name's length in UTF-16 characters, whatever the ANSI code page.
+std::size_t KeyNameLength(const std::string& name) {
+    return static_cast<std::size_t>(
+        MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0));
+}
 
 }  // namespace
 
@@ -42,6 +49,11 @@ void winAddInstance::Command1_Click() {
     // The name becomes a registry key: a backslash would make nested keys that no list shows.
     if (typed.find(kKeySeparator) != std::string::npos) {
         ShowMessage(dialog_, "A device name cannot contain \"\\\". Please enter another name.");
+        return;
+    }
+    if (KeyNameLength(typed) > basWinReg::kMaxKeyNameLength) {
+        ShowMessage(dialog_, "A device name can have at most " + std::to_string(basWinReg::kMaxKeyNameLength) +
+                                 " characters. Please enter a shorter name.");
         return;
     }
     devName_ = typed;

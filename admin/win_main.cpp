@@ -132,6 +132,13 @@ std::string WithResult(const char* lead, long code) {
     return std::string(lead) + kLineBreak + kLineBreak + ResultCode(code);
 }
 
+// The release answers that this window has no claim to give back (another application holds
+// the scale, or none was taken): there is nothing to release, and the scale is closed all the
+// same, or every later Open would find it still open.
+bool HoldsNoClaim(long releaseResult) {
+    return releaseResult == opos::OPOS_E_CLAIMED || releaseResult == opos::OPOS_E_NOTCLAIMED;
+}
+
 // A menu owned until the window that shows it takes it over.
 struct MenuOwner {
     HMENU menu = nullptr;
@@ -457,7 +464,7 @@ bool winMain::CloseScale() {
     }
     long rc = 0;
     if (!ControlAnswered("ReleaseDevice", SC.ReleaseDevice(rc))) return false;
-    if (rc != opos::OPOS_SUCCESS) {
+    if (rc != opos::OPOS_SUCCESS && !HoldsNoClaim(rc)) {
         ShowMessage(window_, WithResult(kCouldNotRelease, rc));
         return true;
     }

@@ -9,10 +9,24 @@
 
 namespace ka::profile {
 
+namespace {
+constexpr char kPathSeparator = '\\';
+}  // namespace
+
+long OpenProfileKey(const std::string& keyPath, REGSAM access, ka::UniqueKey& key) {
+    const std::size_t separator = keyPath.rfind(kPathSeparator);
+    if (separator == std::string::npos) return RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, access, key.put());
+    ka::UniqueKey parent;
+    const LONG result =
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.substr(0, separator).c_str(), 0, KEY_READ, parent.put());
+    if (result != ERROR_SUCCESS) return result;
+    return RegOpenKeyExA(parent.get(), keyPath.c_str() + separator + 1, 0, access, key.put());
+}
+
 long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text) {
     try {
         ka::UniqueKey key;
-        LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_READ, key.put());
+        LONG result = OpenProfileKey(keyPath, KEY_READ, key);
         if (result != ERROR_SUCCESS) return result;
         const char* name = valueName && *valueName ? valueName : nullptr;
         std::vector<char> data;

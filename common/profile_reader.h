@@ -6,7 +6,15 @@
 
 #include <string>
 
+#include "common/unique_handle.h"
+
 namespace ka::profile {
+
+// Opens a key under HKEY_LOCAL_MACHINE with the access asked for, and answers the registry's
+// result. A device name may be as long as the registry allows (255 characters), which makes its
+// profile's path longer than the MAX_PATH characters the ANSI registry functions take: the key
+// is opened within its parent.
+long OpenProfileKey(const std::string& keyPath, REGSAM access, ka::UniqueKey& key);
 
 // 0 with the REG_SZ value's own text (its description cut), or a Windows error code:
 // ERROR_INVALID_DATATYPE for a value of another type. The key is opened for reading only, so a

@@ -231,9 +231,10 @@ std::vector<std::string> MainWindowHost::Entries(vantorel::MainControl list) {
     HWND combo = form_->Control(list);
     const int count = static_cast<int>(SendMessageA(combo, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        entries.emplace_back(text);
+        const LRESULT length = SendMessageA(combo, CB_GETLBTEXTLEN, static_cast<WPARAM>(i), 0);
+        std::string text(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
+        SendMessageA(combo, CB_GETLBTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        entries.emplace_back(text.c_str());
     }
     return entries;
 }

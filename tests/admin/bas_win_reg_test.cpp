@@ -4,6 +4,7 @@
 #include "common/unique_handle.h"
 #include "tests/admin/admin_test_support.h"
 #include "tests/support/profile_fixture.h"
+#include "tests/support/read_only_key.h"
 
 using namespace vantorel::basWinReg;
 using namespace ka::test;
@@ -114,25 +115,33 @@ TEST_F(BasWinReg, DeviceKeyExistsComparesTheExactName) {
     EXPECT_EQ(DeviceKeyExists("NoSuchClass", "front scale"), 0);
 }
 
-TEST_F(BasWinReg, ASubkeyNameOfAHundredCharactersEndsTheEnumeration) {
+TEST_F(BasWinReg, SubkeyNamesOfEveryLengthTheRegistryHoldsAreEnumerated) {
     // Subkeys enumerate in name order: "alpha", the long name, "zulu".
-    const std::string longName = "m" + std::string(99, 'x');
-    const std::string longestReadable = "n" + std::string(98, 'y');
-    for (const std::string& name : {std::string("alpha"), longName, std::string("zulu")}) {
+    const std::string longest = "m" + std::string(kMaxKeyNameLength - 1, 'x');
+    for (const std::string& name : {std::string("alpha"), longest, std::string("zulu")}) {
         ASSERT_EQ(CreateProfileKey("Scale", name), 0) << name;
     }
     EXPECT_EQ(EnumDeviceName("Scale", 0), "alpha");
-    EXPECT_EQ(EnumDeviceName("Scale", 1), "") << "a name of 100 characters does not fit the buffer";
-    EXPECT_EQ(DeviceKeyExists("Scale", "alpha"), 1);
-    EXPECT_EQ(DeviceKeyExists("Scale", "zulu"), 0) << "the search ends at the long name";
-
-    ASSERT_EQ(DeleteProfileKey("Scale", longName), 0);
-    ASSERT_EQ(CreateProfileKey("Scale", longestReadable), 0);
-    EXPECT_EQ(EnumDeviceName("Scale", 1), longestReadable);
+    EXPECT_EQ(EnumDeviceName("Scale", 1), longest);
     EXPECT_EQ(EnumDeviceName("Scale", 2), "zulu");
     EXPECT_EQ(EnumDeviceName("Scale", 3), "");
     EXPECT_EQ(EnumDeviceName("Scale", -1), "");
-    EXPECT_EQ(DeviceKeyExists("Scale", "zulu"), 1);
+    EXPECT_EQ(DeviceKeyExists("Scale", longest), 1);
+    EXPECT_EQ(DeviceKeyExists("Scale", "zulu"), 1) << "the search goes on past the long name";
+}
+
+// A user who may read the profiles but not change them: every reading opens for reading only.
+TEST_F(BasWinReg, ReadingTheProfilesNeedsOnlyTheRightToRead) {
+    ASSERT_EQ(CreateProfileKey("Scale", kDevice), 0);
+    ASSERT_EQ(CreateProfileKey(kProviderPseudoClass, "Kolvane-Aris"), 0);
+    ka::test::ReadOnlyKey lockedClass(kScaleClassKey);
+    ka::test::ReadOnlyKey lockedDevice(kDeviceKey);
+    ka::test::ReadOnlyKey lockedProvider(kProviderKey);
+    ASSERT_TRUE(lockedClass.applied() && lockedDevice.applied() && lockedProvider.applied());
+    EXPECT_EQ(DeviceKeyExists("Scale", kDevice), 1);
+    EXPECT_EQ(ProfileKeyStatus("Scale", kDevice), 0);
+    EXPECT_EQ(ProviderKeyStatus("Kolvane-Aris"), 0);
+    EXPECT_EQ(SetProfileValue("Scale", kDevice, "BaudRate", "9600", ""), ERROR_ACCESS_DENIED) << "writing is refused";
 }
 
 TEST_F(BasWinReg, DeleteProfileKeyRemovesOneKeyWithoutSubkeys) {

@@ -44,7 +44,34 @@ BOOL CALLBACK CollectChildTexts(HWND window, LPARAM lParam) {
     return TRUE;
 }
 
+// The manifest the built program carries, as Windows reads it when the program starts.
+std::string EmbeddedManifest(const std::string& path) {
+    ka::UniqueModule image(LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    if (!image) return "<not loaded: GLE=" + std::to_string(GetLastError()) + ">";
+    HRSRC found = FindResourceA(image.get(), CREATEPROCESS_MANIFEST_RESOURCE_ID, RT_MANIFEST);
+    HGLOBAL loaded = found ? LoadResource(image.get(), found) : nullptr;
+    const void* text = loaded ? LockResource(loaded) : nullptr;
+    if (!text) return "<no manifest>";
+    return std::string(static_cast<const char*>(text), SizeofResource(image.get(), found));
+}
+
+// The text of the first element of that name, from "<" to its end.
+std::string Element(const std::string& xml, const std::string& name) {
+    const std::size_t start = xml.find("<" + name + " ");
+    if (start == std::string::npos) return "<no " + name + ">";
+    return xml.substr(start, xml.find('>', start) + 1 - start);
+}
+
 }  // namespace
+
+// A declared level is what keeps Windows from redirecting refused HKLM writes into a per-user copy.
+TEST(Program, DeclaresItsExecutionLevel) {
+    const std::string manifest = EmbeddedManifest(ProgramPath());
+    const std::size_t trustInfo = manifest.find("<trustInfo ");
+    ASSERT_NE(trustInfo, std::string::npos) << manifest;
+    EXPECT_EQ(Element(manifest.substr(trustInfo), "requestedExecutionLevel"),
+              "<requestedExecutionLevel level=\"highestAvailable\" uiAccess=\"false\"/>");
+}
 
 TEST(Program, StartsOnItsMainWindowAndEndsWhenItCloses) {
     ka::test::CleanProfiles clean;

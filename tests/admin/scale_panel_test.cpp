@@ -221,16 +221,24 @@ TEST_F(ScalePanel, AFailedOpenNamesItsResultAndClosesAgain) {
     EXPECT_EQ(EnabledState(form()), kDevicePicked) << "the close stopped early, so the layout stays";
 }
 
-TEST_F(ScalePanel, AFailedClaimNamesItsResult) {
-    ClaimHolder holder(kClaimLock);
-    ASSERT_TRUE(holder.WaitUntilHeld());
+// Nothing was claimed, so nothing is released: the scale is closed, and opens once the other
+// application lets go.
+TEST_F(ScalePanel, ARefusedClaimClosesTheScaleSoThatItOpensOnceTheHolderLetsGo) {
+    StartScale(1250);
+    auto holder = std::make_unique<ClaimHolder>(kClaimLock);
+    ASSERT_TRUE(holder->WaitUntilHeld());
     StartAndPick();
     host_->Click(MC::btnEnableDevice);
-    const auto texts = messages_.Texts();
-    ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts.front(), WithResult("Could Not Claim Scale- ", "CLAIMED (102)"));
-    EXPECT_EQ(texts.back(), "Scale could not be closed.");
-    EXPECT_NE(EnabledState(form()), kScaleEnabled);
+    EXPECT_EQ(messages_.Texts(), (std::vector<std::string>{WithResult("Could Not Claim Scale- ", "CLAIMED (102)"),
+                                                           "Scale could not be closed."}));
+    EXPECT_EQ(EnabledState(form()), kIdle) << "the close completed";
+
+    holder.reset();
+    messages_.messages.clear();
+    bool locked = false;
+    EXPECT_EQ(EnableThroughHealthCheck(&locked), kScaleEnabled);
+    EXPECT_TRUE(messages_.messages.empty()) << messages_.messages.front().text;
+    host_->Click(MC::btnDisableDevice);
 }
 
 TEST_F(ScalePanel, AScaleThatCannotBeEnabledIsClosedAgain) {

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "admin/bas_main.h"
+#include "admin/bas_scale.h"
 #include "admin/program_lifetime.h"
 #include "admin/win_about.h"
 #include "admin/win_add_instance.h"
@@ -177,6 +178,20 @@ TEST_F(MainWindow, APickThatCannotBeWrittenIsReportedAndTheListShowsTheStoredVal
                                                            "The setting \"LogVerbosity\" could not be saved.\r" + denied}));
 }
 
+// Without the right to change the profiles (Windows then refuses every write), every device is
+// still listed and shown.
+TEST_F(MainWindow, AUserWhoMayOnlyReadTheProfilesSeesEveryDevice) {
+    WriteProfile("alpha", {"COM3", "9600", "Even", "2"});
+    WriteProfile("bravo", {"COM4", "4800", "Odd", "2"});
+    ka::test::ReadOnlyKey locked(kScaleClassKey);
+    ASSERT_TRUE(locked.applied());
+    Start();
+    EXPECT_EQ(host_->Entries(MC::lstInstances), (std::vector<std::string>{"alpha", "bravo"}));
+    host_->Pick(MC::lstInstances, 1);
+    EXPECT_EQ(Text(MC::lstSerialPort), "COM4");
+    EXPECT_TRUE(messages_.messages.empty()) << messages_.messages.front().text;
+}
+
 // The machine's own ports (USB adapters are often COM11 and up) join COM1 to COM10.
 TEST_F(MainWindow, ThePortListOffersTheMachinesPortsSortedByNumber) {
     constexpr char kSerialComm[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
@@ -241,6 +256,31 @@ TEST_F(MainWindow, AddRefusesAnEmptyNameOrABackslashAndCancelCreatesNothing) {
     EXPECT_FALSE(KeyExists(kScaleClassKey));
     EXPECT_FALSE(KeyExists(kProviderKey)) << "no creation was attempted";
     EXPECT_EQ(EnabledState(form()), kStarted);
+}
+
+// The registry holds key names of up to 255 characters: the dialog refuses only longer ones.
+TEST_F(MainWindow, AddRefusesOnlyANameTooLongForTheRegistry) {
+    const std::string longest(255, 'n');
+    dialogs_.On("New Device", [longest](HWND dialog) {
+        SetDlgItemTextA(dialog, winAddInstance::txtDevName, (longest + "n").c_str());
+        PostClick(dialog, winAddInstance::Command1);
+    });
+    messages_.onMessage = [longest](const MessageRequest& shown) {
+        SetDlgItemTextA(shown.owner, winAddInstance::txtDevName, longest.c_str());
+        PostClick(shown.owner, winAddInstance::Command1);
+    };
+    Start();
+    host_->Click(MC::btnAdd);
+    const std::vector<std::string> refused{
+        "A device name can have at most 255 characters. Please enter a shorter name."};
+    EXPECT_EQ(messages_.Texts(), refused);
+    // Listed, read and written although its path is longer than MAX_PATH.
+    host_->Menu(MC::mnuUpdateDeviceInstances);
+    EXPECT_EQ(host_->Entries(MC::lstInstances), std::vector<std::string>{longest});
+    host_->Pick(MC::lstInstances, 0);
+    host_->Pick(MC::lstBaudRate, 4);
+    EXPECT_EQ(messages_.Texts(), refused);
+    EXPECT_EQ(basScale::GetBaudRate(longest, ""), "19200");
 }
 
 TEST_F(MainWindow, ANameOfBlanksIsAcceptedUnchanged) {

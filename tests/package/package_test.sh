@@ -2,20 +2,29 @@
 # The installer package under Wine, in a prefix and on a cable of its own, walked through a
 # terminal's life: a silent install that weighs, a repair after the registration and a file
 # were deleted and another damaged, a silent uninstall that leaves the shop's profile and log,
-# then an upgrade from an earlier package and a refused downgrade. Each check prints one line;
-# the test fails when any check does. The prefix is removed when every check passed.
+# then an upgrade from an earlier package and a refused downgrade. The files installed are the
+# shipped ones, without debug information, which the symbols archive beside the package holds.
+# Each check prints one line; the test fails when any check does. The prefix is removed when
+# every check passed.
 #
-#   package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <work-dir>
+#   package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <shipped-dir>
+#                   <symbols-archive> <objdump> <work-dir>
 #
 # The test bin dir gives the control-object stand-in, which a terminal has from its OPOS
 # installation and the package therefore does not carry.
 set -uo pipefail
 
-[ $# -eq 4 ] || { echo "usage: package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <work-dir>" >&2; exit 2; }
+[ $# -eq 7 ] || {
+    echo "usage: package_test.sh <package.msi> <earlier-package.msi> <test-bin-dir> <shipped-dir> <symbols-archive> <objdump> <work-dir>" >&2
+    exit 2
+}
 PACKAGE=$(realpath -m "$1")
 EARLIER=$(realpath -m "$2")
 BIN=$(realpath -m "$3")
-WORK=$(realpath -m "$4")
+SHIPPED=$(realpath -m "$4")
+SYMBOLS=$(realpath -m "$5")
+OBJDUMP=$6
+WORK=$(realpath -m "$7")
 
 WINE=${WINELOADER:-/usr/lib/wine/wine64}
 # shellcheck source=tools/simulated_scale.sh
@@ -151,7 +160,7 @@ menu_dir_from_log() { # msiexec log
 check_files_present() {
     local f
     for f in $INSTALLED_FILES; do
-        check "installed $f" cmp -s "$BIN/$f" "$INSTALL_DIR/$f"
+        check "installed $f" cmp -s "$SHIPPED/$f" "$INSTALL_DIR/$f"
     done
     check "Start menu shortcut names the installed Vantorel.exe" grep -aqF 'C:\Program Files\Kolvane-Aris\Vantorel.exe' "$MENU_DIR/Vantorel.lnk"
 }
@@ -195,6 +204,23 @@ msiexec_run() { # expected-code log-name arguments...
     fi
 }
 
+# ---- debug information: set apart, not shipped -----------------------------------------
+
+without_debug_information() { ! "$OBJDUMP" -h "$1" | grep -q ' \.debug_'; }
+with_debug_information() { "$OBJDUMP" -h "$1" | grep -q ' \.debug_info '; }
+
+# Each installed binary names its debug file, and the symbols archive holds that file whole.
+check_symbols() {
+    local f
+    rm -rf "$WORK/symbols" && mkdir -p "$WORK/symbols"
+    (cd "$WORK/symbols" && cmake -E tar xf "$SYMBOLS") || fail "symbols archive $SYMBOLS unpacks"
+    for f in $INSTALLED_FILES; do
+        check "installed $f carries no debug information" without_debug_information "$INSTALL_DIR/$f"
+        check "installed $f names $f.debug" grep -qaF "$f.debug" "$INSTALL_DIR/$f"
+        check "symbols archive holds the debug information of $f" with_debug_information "$WORK/symbols/$f.debug"
+    done
+}
+
 # ---- weighing through the installed files -------------------------------------------------
 
 # scalectl opens the device through the stand-in, which creates the service object by the
@@ -227,6 +253,7 @@ MENU_DIR=${MENU_DIR%/}
 check_files_present
 check_registration_present
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
+check_symbols
 write_profile "$DEVICE_KEY" "$LOG_WIN" "${PROFILE[@]}"
 if start_simulator "$WORK" "$INSTALL_DIR/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none; then
     check "service object created by ProgID weighs $WEIGHT lb through the control object" weighs
@@ -246,8 +273,8 @@ check "registration deleted" not_a_key "HKCR\\CLSID\\$CLSID"
 # Wine's msiexec /f answers 1605 for a package path; the REINSTALL form is the same repair.
 check "msiexec /i REINSTALL=ALL REINSTALLMODE=amus /qn succeeds" \
     msiexec_run 0 repair /i "$(windows_path "$PACKAGE")" REINSTALL=ALL REINSTALLMODE=amus
-check "deleted scalectl.exe restored" cmp -s "$BIN/scalectl.exe" "$INSTALL_DIR/scalectl.exe"
-check "damaged trm07sim.exe restored" cmp -s "$BIN/trm07sim.exe" "$INSTALL_DIR/trm07sim.exe"
+check "deleted scalectl.exe restored" cmp -s "$SHIPPED/scalectl.exe" "$INSTALL_DIR/scalectl.exe"
+check "damaged trm07sim.exe restored" cmp -s "$SHIPPED/trm07sim.exe" "$INSTALL_DIR/trm07sim.exe"
 check_registration_present
 
 step "silent uninstall"
