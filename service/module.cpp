@@ -2,22 +2,17 @@
 
 #include <mutex>
 
+#include "common/this_module.h"
+
 namespace pendrax {
 
 namespace {
 HINSTANCE g_module = nullptr;
 long g_objectLocks = 0;
 long g_clientLocks = 0;
-
-HINSTANCE ModuleOfThisCode() noexcept {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ModuleOfThisCode), &module);
-    return module;
-}
 }  // namespace
 
-HINSTANCE ModuleHandle() noexcept { return g_module ? g_module : ModuleOfThisCode(); }
+HINSTANCE ModuleHandle() noexcept { return g_module ? g_module : ka::ModuleOfThisCode(); }
 
 void SetModuleHandle(HINSTANCE module) noexcept { g_module = module; }
 

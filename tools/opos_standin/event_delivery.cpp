@@ -2,6 +2,7 @@
 
 #include <mutex>
 
+#include "common/this_module.h"
 #include "tools/opos_standin/module_count.h"
 
 namespace standin {
@@ -16,16 +17,9 @@ constexpr DWORD kFrozenRetryMs = 100;
 constexpr DWORD kDrainLimitMs = 10000;
 constexpr wchar_t kWindowClass[] = L"KolvaneArisScaleStandInEvents";
 
-HINSTANCE ThisModule() noexcept {
-    HMODULE module = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCWSTR>(&ThisModule), &module);
-    return module;
-}
-
 }  // namespace
 
-void UnregisterEventWindowClass() noexcept { UnregisterClassW(kWindowClass, ThisModule()); }
+void UnregisterEventWindowClass() noexcept { UnregisterClassW(kWindowClass, ka::ModuleOfThisCode()); }
 
 bool WaitServingMessages(HANDLE event, DWORD timeoutMs) noexcept {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
@@ -59,12 +53,12 @@ EventDelivery::EventDelivery(IUnknown* keepAlive, Deliver deliver, void* context
     static const ATOM windowClass = [] {
         WNDCLASSW description{};
         description.lpfnWndProc = &EventDelivery::Procedure;
-        description.hInstance = ThisModule();
+        description.hInstance = ka::ModuleOfThisCode();
         description.lpszClassName = kWindowClass;
         return RegisterClassW(&description);
     }();
     if (!windowClass) return;
-    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ThisModule(), nullptr);
+    window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ka::ModuleOfThisCode(), nullptr);
     if (!window_) return;
     // The window's procedure is code of this library: it stays loaded while the window lives.
     ModuleAddRef();
