@@ -126,16 +126,18 @@ void AsyncReads::ReadingDone(AsyncRead& read) noexcept { SetEvent(read.readingDo
 
 bool AsyncReads::Cancelled(const AsyncRead& read) const noexcept { return Signalled(read.cancelled.get()); }
 
-bool AsyncReads::AwaitTurn(AsyncRead& read) noexcept {
+bool AsyncReads::AwaitTurn(AsyncRead& read, const std::function<void()>& onTurn) noexcept {
     Hold hold(lock_);
     for (;;) {
         if (Cancelled(read)) return false;
         const bool earlierWaiting = std::any_of(reads_.begin(), reads_.end(), [&read](const std::shared_ptr<AsyncRead>& r) {
             return r->sequence < read.sequence && !r->turnDone;
         });
-        if (!earlierWaiting) return true;
+        if (!earlierWaiting) break;
         SleepConditionVariableCS(&turnPassed_, lock_.native(), INFINITE);
     }
+    onTurn();
+    return true;
 }
 
 void AsyncReads::TurnDone(AsyncRead& read) noexcept {

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -59,7 +60,9 @@ public:
     void ReadingDone(AsyncRead& read) noexcept;
     bool Cancelled(const AsyncRead& read) const noexcept;
     // Waits until every earlier read has had its turn; false when this one was cancelled first.
-    bool AwaitTurn(AsyncRead& read) noexcept;
+    // `onTurn` runs once the turn is had, before any teardown can cancel it: what it records
+    // comes before what the teardown records.
+    bool AwaitTurn(AsyncRead& read, const std::function<void()>& onTurn) noexcept;
     void TurnDone(AsyncRead& read) noexcept;
 
 private:

@@ -142,18 +142,22 @@ long EventThread::DoEventThread(AsyncRead& read, EventThreadLines& lines) {
     bool fire = !reads.Cancelled(read);
     if (!fire) LogSkipped(state, event);
     reads.ReadingDone(read);
-    if (fire && !reads.AwaitTurn(read)) {
+    // The handler that the control object runs for this event reads ResultCode there, and what
+    // its own calls record afterwards must stand.
+    if (fire && !reads.AwaitTurn(read, [&scale, result] { scale.StoreResult(result); })) {
         fire = false;
         LogSkipped(state, event);
+    }
+    if (fire) {
+        lines.Send();
+        // Sending the held-back lines may take a while: a teardown meanwhile still stops the event.
+        fire = !reads.Cancelled(read);
+        if (!fire) LogSkipped(state, event);
     }
     if (!fire) {
         lines.Drop();
         return scale.LeaveLines(kRoutine, result);
     }
-    // The handler that the control object runs for this event reads ResultCode there, and what
-    // its own calls record afterwards must stand.
-    scale.StoreResult(result);
-    lines.Send();
     if (reading.accepted) {
         FireData(state, read.link, reading.weight);
     } else {
