@@ -2,9 +2,11 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <sstream>
 
+#include "common/unique_handle.h"
 #include "tests/support/profile_fixture.h"
 
 namespace ka::test {
@@ -161,6 +163,41 @@ unsigned long OpenHandleCount(std::initializer_list<const wchar_t*> kinds) {
         }
     }
     return count;
+}
+
+bool WaitForInputQueue(HANDLE port, DWORD count, DWORD timeoutMs) {
+    // A character that comes between the look at the queue and the start of the wait wakes no
+    // wait, so each wait is a short slice and the queue is looked at again after it.
+    constexpr DWORD kSliceMs = 100;
+    ka::UniqueHandle arrived(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    DWORD mask = 0;
+    if (!arrived || !GetCommMask(port, &mask) || !SetCommMask(port, EV_RXCHAR)) return false;
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    bool enough = false;
+    for (;;) {
+        COMSTAT status{};
+        DWORD errors = 0;
+        if (!ClearCommError(port, &errors, &status)) break;
+        enough = status.cbInQue >= count;
+        const ULONGLONG now = GetTickCount64();
+        if (enough || now >= deadline) break;
+        OVERLAPPED wait{};
+        wait.hEvent = arrived.get();
+        ResetEvent(arrived.get());
+        DWORD events = 0;
+        if (!WaitCommEvent(port, &events, &wait)) {
+            if (GetLastError() != ERROR_IO_PENDING) break;
+            if (WaitForSingleObject(arrived.get(), static_cast<DWORD>(std::min<ULONGLONG>(kSliceMs, deadline - now))) !=
+                WAIT_OBJECT_0) {
+                // Changing the mask ends the pending wait.
+                SetCommMask(port, EV_RXCHAR);
+            }
+            DWORD transferred = 0;
+            GetOverlappedResult(port, &wait, &transferred, TRUE);
+        }
+    }
+    SetCommMask(port, mask);
+    return enough;
 }
 
 }  // namespace ka::test

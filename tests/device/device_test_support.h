@@ -69,6 +69,10 @@ unsigned long OpenHandleCount();
 // not move it.
 unsigned long OpenHandleCount(std::initializer_list<const wchar_t*> kinds);
 
+// Waits, bounded, until at least `count` bytes wait in the open port's input queue: what the scale
+// sent has come all the way through the cable. Woken by the port's receive event.
+bool WaitForInputQueue(HANDLE port, DWORD count, DWORD timeoutMs);
+
 constexpr char kScaleClass[] = "Scale";
 
 // The cables are pseudo-terminals: they carry 8-bit characters without parity only, and the

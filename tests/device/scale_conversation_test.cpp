@@ -185,6 +185,9 @@ TEST_F(ScaleConversation, APauseOverTheIntervalEndsTheReplyEarly) {
     // The rest arrives afterwards; it answers no request, so the next conversation drops it
     // and hears only the silence of the scale.
     ASSERT_TRUE(scale_.WaitForAnswered(1, kWaitLimitMs));
+    ASSERT_TRUE(ka::test::WaitForInputQueue(device_->port.get(), static_cast<DWORD>(kReading.size() - first.size()),
+                                            kWaitLimitMs))
+        << "the rest did not come through the cable";
     Mark();
     ExpectReading(Read(), -1, 0, 0, opos::OPOS_E_ILLEGAL);
     EXPECT_LOG(Lines(), {kWaitTimedOut, kCommunicationFailure});
