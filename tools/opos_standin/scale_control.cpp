@@ -19,7 +19,6 @@ using opos::OPOS_E_ILLEGAL;
 using opos::OPOS_E_NOSERVICE;
 using opos::OPOS_SUCCESS;
 
-namespace so = opos::so;
 namespace pidx = opos::pidx;
 using namespace ka::com;
 
