@@ -28,14 +28,20 @@ bool HasReadableDefault(const std::string& key) noexcept {
     return RegQueryValueExA(opened.get(), nullptr, nullptr, &type, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-LONG WriteDefault(const std::string& key, const std::string& value) noexcept {
+LONG WriteEntry(const RegistrationEntry& entry) noexcept {
     ka::UniqueKey created;
-    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
-                                  nullptr, created.put(), nullptr);
+    LONG status = RegCreateKeyExA(HKEY_CLASSES_ROOT, entry.key.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_SET_VALUE, nullptr, created.put(), nullptr);
     if (status != ERROR_SUCCESS) return status;
-    return RegSetValueExA(created.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                          static_cast<DWORD>(value.size() + 1));
+    return RegSetValueExA(created.get(), entry.valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(entry.value.c_str()),
+                          static_cast<DWORD>(entry.value.size() + 1));
 }
+
+// Each instance lives in the apartment of the control object that creates it: without a model,
+// COM would put every instance in the process's first apartment, and a device kept on a thread
+// of its own would wait for that apartment's thread on every call.
+constexpr char kThreadingModelName[] = "ThreadingModel";
+constexpr char kApartmentModel[] = "Apartment";
 
 }  // namespace
 
@@ -48,19 +54,18 @@ std::vector<RegistrationEntry> RegistrationEntries() {
         {progId + "\\CLSID", kClsidText, WriteWhen::Always},
         {clsidKey + "\\ProgID", progId, WriteWhen::Always},
         {clsidKey + "\\InProcServer32", ModulePath(), WriteWhen::Always},
+        {clsidKey + "\\InProcServer32", kApartmentModel, WriteWhen::Always, kThreadingModelName},
     };
 }
 
 HRESULT RegisterServer() noexcept {
     try {
-        // Every entry is tried, so one key an installer cannot write does not cost the others;
-        // a failure is reported, so a technician without the rights is not told it worked.
-        HRESULT result = S_OK;
+        // A failure is reported, so a technician without the rights is not told it worked.
         for (const auto& entry : RegistrationEntries()) {
             if (entry.when == WriteWhen::NoDefaultYet && HasReadableDefault(entry.key)) continue;
-            if (WriteDefault(entry.key, entry.value) != ERROR_SUCCESS) result = SELFREG_E_CLASS;
+            if (WriteEntry(entry) != ERROR_SUCCESS) return SELFREG_E_CLASS;
         }
-        return result;
+        return S_OK;
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -71,6 +76,8 @@ HRESULT UnregisterServer() noexcept {
         const auto entries = RegistrationEntries();
         HRESULT result = S_OK;
         for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+            // A named value goes with its key.
+            if (it->valueName) continue;
             const LONG status = RegDeleteKeyA(HKEY_CLASSES_ROOT, it->key.c_str());
             if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) result = SELFREG_E_CLASS;
         }

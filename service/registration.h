@@ -15,16 +15,19 @@ enum class WriteWhen {
 
 struct RegistrationEntry {
     std::string key;  // below HKEY_CLASSES_ROOT
-    std::string value;  // the key's default value
+    std::string value;
     WriteWhen when;
+    const char* valueName = nullptr;  // null: the key's default value
 };
 
-// The five entries, in the order they are written.
+// The entries in the order they are written: five keys, then the threading model of the server.
 std::vector<RegistrationEntry> RegistrationEntries();
 
-// Writes every entry in order; SELFREG_E_CLASS when any of them could not be written.
+// Writes the entries in order; the first that cannot be written ends the sequence with
+// SELFREG_E_CLASS.
 HRESULT RegisterServer() noexcept;
-// Removes the keys the registration writes, deepest first; SELFREG_E_CLASS when any remains.
+// Removes the keys the registration writes, deepest first, and their values with them;
+// SELFREG_E_CLASS when any remains.
 HRESULT UnregisterServer() noexcept;
 
 }  // namespace pendrax

@@ -111,7 +111,8 @@ reg_value() { # key name
 
 # ---- what the package lays down -----------------------------------------------------------
 
-# The five entries of DllRegisterServer: key under HKEY_CLASSES_ROOT and its default value.
+# The entries of DllRegisterServer: key under HKEY_CLASSES_ROOT and its default value; the
+# threading model is checked apart.
 REGISTRATION=(
     "$PROG_ID|$PROG_ID"
     "CLSID\\$CLSID|$PROG_ID"
@@ -138,6 +139,8 @@ check_registration_present() {
     for entry in "${REGISTRATION[@]}"; do
         check "registration HKCR\\${entry%%|*} = ${entry#*|}" registration_entry_present "${entry%%|*}" "${entry#*|}"
     done
+    check "registration names the apartment threading model" \
+        test "$(reg_value "HKCR\\CLSID\\$CLSID\\InProcServer32" ThreadingModel)" = Apartment
 }
 
 check_registration_absent() {

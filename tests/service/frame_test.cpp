@@ -101,18 +101,31 @@ TEST_F(FrameTest, RegisteredProgIdCreatesTheServiceObjectWithItsInterfaces) {
     EXPECT_EQ(info, nullptr);
 }
 
-TEST_F(FrameTest, RegistrationWritesTheFiveEntries) {
+// The threading model of the registered server, or "<none>".
+std::string ReadThreadingModel() {
+    ka::UniqueKey key;
+    if (RegOpenKeyExA(HKEY_CLASSES_ROOT, (kClsidKey + "\\InProcServer32").c_str(), 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS) {
+        return "<none>";
+    }
+    char value[32] = {};
+    DWORD size = sizeof value - 1;
+    if (RegQueryValueExA(key.get(), "ThreadingModel", nullptr, nullptr, reinterpret_cast<BYTE*>(value), &size) !=
+        ERROR_SUCCESS) {
+        return "<none>";
+    }
+    return value;
+}
+
+TEST_F(FrameTest, RegistrationWritesTheFiveEntriesAndTheApartmentModel) {
     EXPECT_EQ(ReadDefault("KolvaneAris.ScaleTRM07"), "KolvaneAris.ScaleTRM07");
     EXPECT_EQ(ReadDefault("KolvaneAris.ScaleTRM07\\CLSID"), kClsidText);
     EXPECT_EQ(ReadDefault(kClsidKey), "KolvaneAris.ScaleTRM07");
     EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "KolvaneAris.ScaleTRM07");
     const std::string server = ReadDefault(kClsidKey + "\\InProcServer32");
     EXPECT_NE(GetFileAttributesA(server.c_str()), INVALID_FILE_ATTRIBUTES) << server;
-    // COM places the objects in the creating thread's apartment: no threading model.
-    ka::UniqueKey key;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_CLASSES_ROOT, (kClsidKey + "\\InProcServer32").c_str(), 0, KEY_READ, key.put()),
-              ERROR_SUCCESS);
-    EXPECT_NE(RegQueryValueExA(key.get(), "ThreadingModel", nullptr, nullptr, nullptr, nullptr), ERROR_SUCCESS);
+    // Each instance lives in the apartment of the control object that creates it.
+    EXPECT_EQ(ReadThreadingModel(), "Apartment");
 }
 
 TEST_F(FrameTest, RegisteringAgainKeepsTheTwoDefaultsAndRewritesTheOtherThree) {
@@ -141,27 +154,28 @@ TEST_F(FrameTest, UnregisteringRemovesWhatRegistrationWrote) {
     EXPECT_EQ(server_.UnregisterServer(), S_OK);
     EXPECT_EQ(ReadDefault("KolvaneAris.ScaleTRM07"), "<none>");
     EXPECT_EQ(ReadDefault(kClsidKey), "<none>");
+    EXPECT_EQ(ReadThreadingModel(), "<none>");
     CLSID clsid{};
     EXPECT_NE(CLSIDFromProgID(L"KolvaneAris.ScaleTRM07", &clsid), S_OK);
     EXPECT_EQ(server_.UnregisterServer(), S_OK) << "unregistering twice";
 
     EXPECT_EQ(server_.RegisterServer(), S_OK);
     EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "KolvaneAris.ScaleTRM07");
+    EXPECT_EQ(ReadThreadingModel(), "Apartment");
 }
 
-// An installer without the rights to one key is told so, and every other entry is still done.
-TEST_F(FrameTest, AKeyThatCannotBeWrittenFailsRegistrationButNotTheOtherEntries) {
-    const std::string server = ReadDefault(kClsidKey + "\\InProcServer32");
+// An installer without the rights to one key is told so; the entries after it are not written.
+TEST_F(FrameTest, AKeyThatCannotBeWrittenEndsRegistrationWithAFailure) {
+    Reregister reregister{server_};
     WriteDefault(kClsidKey + "\\ProgID", "stale");
-    WriteDefault(kClsidKey + "\\InProcServer32", "stale");
     {
         ReadOnlyKey locked("Software\\Classes\\KolvaneAris.ScaleTRM07\\CLSID");
         ASSERT_TRUE(locked.applied());
         EXPECT_EQ(server_.RegisterServer(), SELFREG_E_CLASS);
-        EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "KolvaneAris.ScaleTRM07") << "an entry after the failed one";
-        EXPECT_EQ(ReadDefault(kClsidKey + "\\InProcServer32"), server) << "an entry after the failed one";
+        EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "stale") << "an entry after the failed one";
     }
     EXPECT_EQ(server_.RegisterServer(), S_OK);
+    EXPECT_EQ(ReadDefault(kClsidKey + "\\ProgID"), "KolvaneAris.ScaleTRM07");
 }
 
 TEST_F(FrameTest, ClassObjectIsServedOnlyForItsClsid) {
