@@ -67,20 +67,34 @@ constexpr long kDeviceName = 1000003;
 constexpr long kServiceObjectDescription = 1000004;
 }  // namespace pidx
 
-// The OPOS Scale control object: its identity, and the members the administrator invokes by
-// their dispatch identifiers (Claim is found by name).
+// The OPOS Scale control object: its identity, the dispatch identifiers of the members the
+// administrator, the tools and the tests invoke (as the standard's control object publishes them),
+// and those of its events.
 namespace control {
 // {CCB90172-B81E-11D2-AB74-0040054C3719}
 constexpr CLSID kClsid = {0xCCB90172, 0xB81E, 0x11D2, {0xAB, 0x74, 0x00, 0x40, 0x05, 0x4C, 0x37, 0x19}};
 constexpr wchar_t kClsidText[] = L"{CCB90172-B81E-11D2-AB74-0040054C3719}";
 constexpr wchar_t kProgId[] = L"OposScale_1_5_LibCtl.OPOSScale";
+constexpr DISPID kCheckHealthText = 13;
+constexpr DISPID kDataEventEnabled = 16;
 constexpr DISPID kDeviceEnabled = 17;
+constexpr DISPID kFreezeEvents = 18;
+constexpr DISPID kResultCode = 22;
 constexpr DISPID kCheckHealth = 31;
+constexpr DISPID kClaimDevice = 32;
+constexpr DISPID kClearInput = 33;
 constexpr DISPID kClose = 35;
 constexpr DISPID kOpen = 37;
 constexpr DISPID kReleaseDevice = 38;
+constexpr DISPID kAsyncMode = 50;
 constexpr DISPID kReadWeight = 71;
 constexpr DISPID kZeroScale = 72;
+
+// The events, as the application's sink receives them.
+constexpr DISPID kDataEvent = 1;
+constexpr DISPID kDirectIOEvent = 2;
+constexpr DISPID kErrorEvent = 3;
+constexpr DISPID kStatusUpdateEvent = 5;
 }  // namespace control
 
 }  // namespace opos
