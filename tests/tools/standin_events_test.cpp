@@ -1,4 +1,5 @@
-// Event requests reach the stand-in from whatever thread the service object raises them on.
+// Event requests reach the stand-in from whatever thread the service object raises them on, and
+// the application's connected sink receives them on the thread that created the control.
 
 #include <gtest/gtest.h>
 
@@ -42,47 +43,33 @@ class StandInEventsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(apartment_.result(), S_OK) << HrText(apartment_.result());
-        ASSERT_TRUE(control_.Create());
-    }
-
-    // Waits, bounded, until `count` events have arrived in all.
-    long WaitForEvents(long count) const {
-        long arrived = 0;
-        const ULONGLONG deadline = GetTickCount64() + kBoundMs;
-        for (ULONGLONG now = GetTickCount64(); arrived < count && now < deadline; now = GetTickCount64()) {
-            long more = control_.WaitForEvent(static_cast<long>(deadline - now));
-            if (more == 0) break;
-            arrived += more;
-        }
-        return arrived;
+        ASSERT_TRUE(control_.CreateStandIn());
+        ASSERT_TRUE(control_.Connect(sink_));
     }
 
     ComApartment apartment_;
+    ka::com::ApplicationEvents sink_;
     ControlUnderTest control_;
 };
 
-TEST_F(StandInEventsTest, EventsFromAForeignThreadAreRecorded) {
+TEST_F(StandInEventsTest, EventsFromAForeignThreadReachTheSinkOnTheCreatingThread) {
     ForeignCaller caller;
     caller.control = control_.get();
     UniqueHandle thread(CreateThread(nullptr, 0, &ForeignCaller::Run, &caller, 0, nullptr));
     ASSERT_TRUE(thread.valid()) << "CreateThread: " << GetLastError();
 
-    EXPECT_EQ(WaitForEvents(2), 2);
+    EXPECT_TRUE(AwaitEvents(sink_, 2, kBoundMs));
     ASSERT_EQ(WaitForSingleObject(thread.get(), kBoundMs), WAIT_OBJECT_0);
     EXPECT_EQ(caller.bindResult, S_OK) << HrText(caller.bindResult);
     EXPECT_EQ(caller.dataResult, S_OK) << HrText(caller.dataResult);
     EXPECT_EQ(caller.errorResult, S_OK) << HrText(caller.errorResult);
-    EXPECT_EQ(control_.GetLong(standin::kDispidDataEventCount), 1);
-    EXPECT_EQ(control_.GetLong(standin::kDispidLastDataWeight), 1234);
-    EXPECT_EQ(control_.GetLong(standin::kDispidErrorEventCount), 1);
-    EXPECT_EQ(control_.GetLong(standin::kDispidLastErrorResultCode), 106);
-    EXPECT_EQ(control_.WaitForEvent(0), 0) << "both events were already waited for";
-}
-
-TEST_F(StandInEventsTest, WaitForEventEndsEmptyWhenNothingComes) {
-    EXPECT_EQ(control_.WaitForEvent(0), 0);
-    EXPECT_EQ(control_.WaitForEvent(-1), 0) << "a negative timeout only looks";
-    EXPECT_EQ(control_.WaitForEvent(20), 0);
+    const auto events = sink_.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, control::kDataEvent);
+    EXPECT_EQ(events[0].value, 1234);
+    EXPECT_EQ(events[1].kind, control::kErrorEvent);
+    EXPECT_EQ(events[1].value, 106);
+    for (const auto& event : events) EXPECT_EQ(event.thread, GetCurrentThreadId());
 }
 
 TEST_F(StandInEventsTest, SOErrorNeedsItsResponseByReference) {
@@ -96,16 +83,17 @@ TEST_F(StandInEventsTest, SOErrorNeedsItsResponseByReference) {
     CallOutcome byValue = control_.Invoke(soError, std::move(CallArgs().Long(106).Long(0).Long(0).Long(12)));
     EXPECT_EQ(byValue.hr, DISP_E_TYPEMISMATCH) << HrText(byValue.hr);
     EXPECT_EQ(byValue.argError, 0u);
-    EXPECT_EQ(control_.GetLong(standin::kDispidErrorEventCount), 0);
+    EXPECT_EQ(sink_.Count(), 0u);
 
     long response = 11;
     CallOutcome good = control_.Invoke(soError, std::move(CallArgs().Long(111).Long(0).Long(0).LongRef(&response)));
     EXPECT_EQ(good.hr, S_OK) << HrText(good.hr);
-    EXPECT_EQ(response, 11) << "the stand-in leaves the error response alone";
-    EXPECT_EQ(control_.GetLong(standin::kDispidLastErrorResultCode), 111);
+    EXPECT_EQ(response, 11) << "a sink that answers nothing leaves the error response alone";
+    ASSERT_EQ(sink_.Count(), 1u);
+    EXPECT_EQ(sink_.Events()[0].value, 111);
 }
 
-TEST_F(StandInEventsTest, DirectIOAndStatusEventsAreCounted) {
+TEST_F(StandInEventsTest, DirectIOAndStatusEventsReachTheSinkAndADisconnectedSinkHearsNoMore) {
     long data = 5;
     ka::com::UniqueBstr text(SysAllocString(L"line from the log"));
     BSTR textRef = text.get();
@@ -114,12 +102,15 @@ TEST_F(StandInEventsTest, DirectIOAndStatusEventsAreCounted) {
     EXPECT_EQ(directIO.hr, S_OK) << HrText(directIO.hr);
     CallOutcome status = control_.Invoke(control_.IdOf(L"SOStatusUpdate"), std::move(CallArgs().Long(2001)));
     EXPECT_EQ(status.hr, S_OK) << HrText(status.hr);
+    const auto events = sink_.Events();
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(events[0].kind, control::kDirectIOEvent);
+    EXPECT_EQ(events[0].value, 1);
+    EXPECT_EQ(events[1].kind, control::kStatusUpdateEvent);
+    EXPECT_EQ(events[1].value, 2001);
 
-    EXPECT_EQ(control_.WaitForEvent(kBoundMs), 2);
-    EXPECT_EQ(control_.GetLong(standin::kDispidDirectIOEventCount), 1);
-    EXPECT_EQ(control_.GetText(standin::kDispidLastDirectIOText), "line from the log");
-    EXPECT_EQ(control_.GetLong(standin::kDispidStatusUpdateCount), 1);
-    EXPECT_EQ(control_.GetLong(standin::kDispidDataEventCount), 0);
+    control_.LetGo();
+    EXPECT_EQ(WaitForSingleObject(sink_.Dropped(), 0), WAIT_OBJECT_0) << "the control let go of the sink";
 }
 
 }  // namespace

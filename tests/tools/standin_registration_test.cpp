@@ -44,17 +44,29 @@ RegistrationFn Export(HMODULE module, const char* name) {
     return reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-TEST(StandInRegistrationTest, IsRegisteredUnderTheControlsIdentity) {
-    CLSID clsid{};
-    HRESULT hr = CLSIDFromProgID(standin::kControlProgId, &clsid);
-    ASSERT_EQ(hr, S_OK) << HrText(hr);
-    EXPECT_TRUE(IsEqualCLSID(clsid, standin::kControlClsid));
-    EXPECT_TRUE(standin::IsStandInPath(standin::RegisteredServerPath()));
+constexpr wchar_t kOwnServerKey[] = L"Software\\Classes\\CLSID\\{5B2E9C41-8D3A-4F7B-9E16-2C4A7D0B3F58}\\InprocServer32";
+
+std::wstring OwnServerPath() {
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD bytes = sizeof path - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, kOwnServerKey, nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes) != ERROR_SUCCESS) {
+        return L"";
+    }
+    return path;
 }
 
+TEST(StandInRegistrationTest, IsRegisteredUnderItsOwnClass) {
+    CLSID clsid{};
+    HRESULT hr = CLSIDFromProgID(standin::kStandInProgId, &clsid);
+    ASSERT_EQ(hr, S_OK) << HrText(hr);
+    EXPECT_TRUE(IsEqualCLSID(clsid, standin::kStandInClsid));
+    EXPECT_TRUE(standin::IsStandInPath(OwnServerPath()));
+}
+
+// The real control object keeps its class whatever the stand-in's registration does; the stand-in
+// comes and goes under its own.
 TEST(StandInRegistrationTest, NeverDisplacesAnotherControlObject) {
-    const std::wstring ours = standin::RegisteredServerPath();
-    ASSERT_TRUE(standin::IsStandInPath(ours)) << "the run script registers the stand-in first";
+    const std::wstring ours = OwnServerPath();
     UniqueModule module(LoadLibraryW(ours.c_str()));
     ASSERT_TRUE(module.valid()) << "LoadLibrary: " << GetLastError();
     RegistrationFn registerServer = Export(module.get(), "DllRegisterServer");
@@ -62,17 +74,19 @@ TEST(StandInRegistrationTest, NeverDisplacesAnotherControlObject) {
     ASSERT_NE(registerServer, nullptr);
     ASSERT_NE(unregisterServer, nullptr);
     {
-        RestoreServerPath restore(ours);
+        RestoreServerPath restore(standin::RegisteredServerPath());
         SetServerPath(kRealControlPath);
-        HRESULT hr = registerServer();
-        EXPECT_EQ(hr, SELFREG_E_CLASS) << HrText(hr);
-        hr = unregisterServer();
-        EXPECT_EQ(hr, SELFREG_E_CLASS) << HrText(hr);
+        HRESULT hr = unregisterServer();
+        EXPECT_EQ(hr, S_OK) << HrText(hr);
+        EXPECT_EQ(OwnServerPath(), L"") << "its own class goes";
+        EXPECT_EQ(standin::RegisteredServerPath(), kRealControlPath);
+        hr = registerServer();
+        EXPECT_EQ(hr, S_OK) << HrText(hr);
+        EXPECT_EQ(OwnServerPath(), ours);
         EXPECT_EQ(standin::RegisteredServerPath(), kRealControlPath);
     }
-    HRESULT hr = registerServer();
-    EXPECT_EQ(hr, S_OK) << "registering over itself: " << HrText(hr);
-    EXPECT_EQ(standin::RegisteredServerPath(), ours);
+    EXPECT_EQ(registerServer(), S_OK) << "registering over itself";
+    EXPECT_EQ(OwnServerPath(), ours);
 }
 
 TEST(StandInRegistrationTest, RecognisesItsOwnFileInAnyFolderAndCase) {

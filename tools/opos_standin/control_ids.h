@@ -1,9 +1,10 @@
 #pragma once
-// Identity and members of the OPOS Scale control object as our stand-in offers them.
+// Identity and members of the OPOS Scale control stand-in.
 //
-// The stand-in registers the real control's class name and class identifier, but only inside our
-// own Wine prefixes: on a POS terminal the real control object from the OPOS distribution is
-// installed under the same identity, and the stand-in must never be installed there.
+// The stand-in has a class of its own, for tests that want it whatever control object the prefix
+// has; it also registers the real control's class identifier and class name, where no other
+// server holds them, so that the administrator and the tools find it in prefixes without the
+// real control object. Only ever in our own Wine prefixes: a POS terminal has the real one.
 
 #include <windows.h>
 
@@ -11,45 +12,23 @@
 
 namespace standin {
 
+// {5B2E9C41-8D3A-4F7B-9E16-2C4A7D0B3F58}
+constexpr CLSID kStandInClsid = {0x5B2E9C41, 0x8D3A, 0x4F7B, {0x9E, 0x16, 0x2C, 0x4A, 0x7D, 0x0B, 0x3F, 0x58}};
+constexpr wchar_t kStandInClsidText[] = L"{5B2E9C41-8D3A-4F7B-9E16-2C4A7D0B3F58}";
+constexpr wchar_t kStandInProgId[] = L"KolvaneAris.OposScaleStandIn";
+
 constexpr CLSID kControlClsid = opos::control::kClsid;
 constexpr const wchar_t* kControlClsidText = opos::control::kClsidText;
 constexpr const wchar_t* kControlProgId = opos::control::kProgId;
 constexpr wchar_t kStandInFileName[] = L"OposScaleStandIn.dll";
 
-// The members the administrator invokes by dispatch identifier carry the real control's
-// (opos::control); the numbers below are the stand-in's own.
+// The members applications use carry the real control's dispatch identifiers (opos::control);
+// the numbers below are the stand-in's own.
 
-// Members that clients find by name; the numbers are the stand-in's own.
-constexpr DISPID kDispidClaim = 36;
-constexpr DISPID kDispidClearInput = 39;
-constexpr DISPID kDispidDataEventEnabled = 18;
-constexpr DISPID kDispidCheckHealthText = 19;
-constexpr DISPID kDispidResultCode = 20;
-constexpr DISPID kDispidAsyncMode = 73;
-constexpr DISPID kDispidFreezeEvents = 21;
-
-// How events reach the application: the handler it sets (an IDispatch invoked by the event
-// DISPIDs below), and the delivery model (posted to the creating thread unless this is true).
-constexpr DISPID kDispidEventHandler = 209;
+// The delivery model: posted to the creating thread unless this is true.
 constexpr DISPID kDispidDeliverOnCallingThread = 210;
 
-// The application's handler methods, by the dispatch identifiers of the standard's events.
-constexpr DISPID kDispidDataEvent = 1;
-constexpr DISPID kDispidDirectIOEvent = 2;
-constexpr DISPID kDispidErrorEvent = 3;
-constexpr DISPID kDispidStatusUpdateEvent = 5;
-
-// Observation of the events the service object raised, for tests and tools.
-constexpr DISPID kDispidWaitForEvent = 201;
-constexpr DISPID kDispidDataEventCount = 202;
-constexpr DISPID kDispidErrorEventCount = 203;
-constexpr DISPID kDispidLastDataWeight = 204;
-constexpr DISPID kDispidLastErrorResultCode = 205;
-constexpr DISPID kDispidLastDirectIOText = 206;
-constexpr DISPID kDispidDirectIOEventCount = 207;
-constexpr DISPID kDispidStatusUpdateCount = 208;
-
-// Event request methods the service object binds by name and calls, from any thread.
+// Event requests the service object binds by name and calls, from any thread.
 constexpr DISPID kDispidSOData = 301;
 constexpr DISPID kDispidSODirectIO = 302;
 constexpr DISPID kDispidSOError = 303;

@@ -22,7 +22,9 @@ struct ServedClass {
     standin::CreatorFn create;
 };
 
+// One control under two identities: its own, and the real control's where it holds that one.
 constexpr ServedClass kClasses[] = {
+    {&standin::kStandInClsid, &standin::ScaleControl::Create},
     {&standin::kControlClsid, &standin::ScaleControl::Create},
 };
 

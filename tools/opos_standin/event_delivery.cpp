@@ -21,27 +21,6 @@ constexpr wchar_t kWindowClass[] = L"KolvaneArisScaleStandInEvents";
 
 void UnregisterEventWindowClass() noexcept { UnregisterClassW(kWindowClass, ka::ModuleOfThisCode()); }
 
-bool WaitServingMessages(HANDLE event, DWORD timeoutMs) noexcept {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
-        const DWORD wait = MsgWaitForMultipleObjectsEx(1, &event, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        if (wait == WAIT_OBJECT_0) return true;
-        if (wait != WAIT_OBJECT_0 + 1) return false;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                // The program is ending: leave the quit for its own loop.
-                PostQuitMessage(static_cast<int>(message.wParam));
-                return false;
-            }
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
 EventDelivery::EventDelivery(IUnknown* keepAlive, Deliver deliver, void* context) noexcept
     : keepAlive_(keepAlive),
       deliver_(deliver),

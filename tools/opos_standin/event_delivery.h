@@ -89,8 +89,4 @@ private:
 // When the library unloads: a class left registered would name a procedure that is gone.
 void UnregisterEventWindowClass() noexcept;
 
-// Waits for `event` while serving the calling thread's messages, so requests posted to it are
-// handled meanwhile. True when the event was signalled in time.
-bool WaitServingMessages(HANDLE event, DWORD timeoutMs) noexcept;
-
 }  // namespace standin

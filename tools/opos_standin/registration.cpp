@@ -21,18 +21,19 @@ struct RegistryEntry {
     std::wstring data;  // kModulePathMark: the DLL's path
 };
 
-std::wstring ClsidKey() { return std::wstring(L"CLSID\\") + kControlClsidText; }
-std::wstring ServerKey() { return ClsidKey() + L"\\InprocServer32"; }
+std::wstring ClsidKey(const wchar_t* clsidText) { return std::wstring(L"CLSID\\") + clsidText; }
+std::wstring ServerKey(const wchar_t* clsidText) { return ClsidKey(clsidText) + L"\\InprocServer32"; }
 
-std::vector<RegistryEntry> Entries() {
+// One class's keys: the class, its server in the apartment model (the real control is an
+// apartment-threaded ActiveX control), and its ProgID both ways.
+std::vector<RegistryEntry> ClassEntries(const wchar_t* clsidText, const wchar_t* progId) {
     return {
-        {ClsidKey(), nullptr, kDescription},
-        {ServerKey(), nullptr, kModulePathMark},
-        // The real control is an apartment-threaded ActiveX control; the stand-in keeps that model.
-        {ServerKey(), L"ThreadingModel", L"Apartment"},
-        {ClsidKey() + L"\\ProgID", nullptr, kControlProgId},
-        {kControlProgId, nullptr, kDescription},
-        {std::wstring(kControlProgId) + L"\\CLSID", nullptr, kControlClsidText},
+        {ClsidKey(clsidText), nullptr, kDescription},
+        {ServerKey(clsidText), nullptr, kModulePathMark},
+        {ServerKey(clsidText), L"ThreadingModel", L"Apartment"},
+        {ClsidKey(clsidText) + L"\\ProgID", nullptr, progId},
+        {progId, nullptr, kDescription},
+        {std::wstring(progId) + L"\\CLSID", nullptr, clsidText},
     };
 }
 
@@ -65,9 +66,25 @@ LSTATUS DeleteTree(const std::wstring& keyBelowClasses) {
     return status == ERROR_FILE_NOT_FOUND ? ERROR_SUCCESS : status;
 }
 
+HRESULT WriteEntries(const std::vector<RegistryEntry>& entries, const std::wstring& modulePath) {
+    for (const auto& entry : entries) {
+        LSTATUS status = WriteEntry(entry, modulePath);
+        if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
+    }
+    return S_OK;
+}
+
+// The class and its ProgID, the latter only while it still names this class.
+LSTATUS DeleteClass(const wchar_t* clsidText, const wchar_t* progId) {
+    std::wstring progIdClsid = ReadDefault(std::wstring(progId) + L"\\CLSID");
+    LSTATUS status = DeleteTree(ClsidKey(clsidText));
+    if (status == ERROR_SUCCESS && _wcsicmp(progIdClsid.c_str(), clsidText) == 0) status = DeleteTree(progId);
+    return status;
+}
+
 }  // namespace
 
-std::wstring RegisteredServerPath() { return ReadDefault(ServerKey()); }
+std::wstring RegisteredServerPath() { return ReadDefault(ServerKey(kControlClsidText)); }
 
 bool IsStandInPath(const std::wstring& path) {
     size_t slash = path.find_last_of(L"\\/");
@@ -75,15 +92,16 @@ bool IsStandInPath(const std::wstring& path) {
     return _wcsicmp(file.c_str(), kStandInFileName) == 0;
 }
 
+bool StandardClassIsFree() {
+    std::wstring current = RegisteredServerPath();
+    return current.empty() || IsStandInPath(current);
+}
+
 HRESULT RegisterStandIn(const std::wstring& modulePath) noexcept {
     try {
-        std::wstring current = RegisteredServerPath();
-        if (!current.empty() && !IsStandInPath(current)) return SELFREG_E_CLASS;
-        for (const auto& entry : Entries()) {
-            LSTATUS status = WriteEntry(entry, modulePath);
-            if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-        }
-        return S_OK;
+        HRESULT hr = WriteEntries(ClassEntries(kStandInClsidText, kStandInProgId), modulePath);
+        if (FAILED(hr) || !StandardClassIsFree()) return hr;
+        return WriteEntries(ClassEntries(kControlClsidText, kControlProgId), modulePath);
     } catch (...) {
         return E_OUTOFMEMORY;
     }
@@ -91,13 +109,8 @@ HRESULT RegisterStandIn(const std::wstring& modulePath) noexcept {
 
 HRESULT UnregisterStandIn() noexcept {
     try {
-        std::wstring current = RegisteredServerPath();
-        if (!current.empty() && !IsStandInPath(current)) return SELFREG_E_CLASS;
-        std::wstring progIdClsid = ReadDefault(std::wstring(kControlProgId) + L"\\CLSID");
-        LSTATUS status = DeleteTree(ClsidKey());
-        if (status == ERROR_SUCCESS && _wcsicmp(progIdClsid.c_str(), kControlClsidText) == 0) {
-            status = DeleteTree(kControlProgId);
-        }
+        LSTATUS status = DeleteClass(kStandInClsidText, kStandInProgId);
+        if (status == ERROR_SUCCESS && StandardClassIsFree()) status = DeleteClass(kControlClsidText, kControlProgId);
         return HRESULT_FROM_WIN32(status);
     } catch (...) {
         return E_OUTOFMEMORY;

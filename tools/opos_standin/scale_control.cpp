@@ -4,6 +4,7 @@
 
 #include "common/opos.h"
 #include "tools/opos_standin/control_ids.h"
+#include "common/com/control_events.h"
 #include "common/com/dispatch_engine.h"
 #include "common/opos_ids.h"
 #include "tools/opos_standin/module_count.h"
@@ -31,64 +32,47 @@ using C = ScaleControl;
 using Args = const DispatchArgs&;
 using Out = DispatchResult&;
 
+// The members and dispatch identifiers of the standard's control object; "Claim" is the older
+// name of ClaimDevice, which the control object still answers to.
+namespace control = opos::control;
 const DispatchMember<ScaleControl> kMembers[] = {
-    {L"Open", opos::control::kOpen, K::Method, 1, {A::Text}, R::Long, [](C& c, Args a, Out r) { r.number = c.Open(a.Text(0)); }},
-    {L"Claim", kDispidClaim, K::Method, 1, {A::Long}, R::Long,
+    {L"Open", control::kOpen, K::Method, 1, {A::Text}, R::Long, [](C& c, Args a, Out r) { r.number = c.Open(a.Text(0)); }},
+    {L"ClaimDevice", control::kClaimDevice, K::Method, 1, {A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.Claim(a.Long(0)); }},
-    {L"Close", opos::control::kClose, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.Close(); }},
-    {L"ReleaseDevice", opos::control::kReleaseDevice, K::Method, 0, {}, R::Long,
+    {L"Claim", control::kClaimDevice, K::Method, 1, {A::Long}, R::Long,
+     [](C& c, Args a, Out r) { r.number = c.Claim(a.Long(0)); }},
+    {L"Close", control::kClose, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.Close(); }},
+    {L"ReleaseDevice", control::kReleaseDevice, K::Method, 0, {}, R::Long,
      [](C& c, Args, Out r) { r.number = c.ReleaseDevice(); }},
-    {L"CheckHealth", opos::control::kCheckHealth, K::Method, 1, {A::Long}, R::Long,
+    {L"CheckHealth", control::kCheckHealth, K::Method, 1, {A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.CheckHealth(a.Long(0)); }},
-    {L"ClearInput", kDispidClearInput, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ClearInput(); }},
-    {L"ReadWeight", opos::control::kReadWeight, K::Method, 2, {A::LongRef, A::Long}, R::Long,
+    {L"ClearInput", control::kClearInput, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ClearInput(); }},
+    {L"ReadWeight", control::kReadWeight, K::Method, 2, {A::LongRef, A::Long}, R::Long,
      [](C& c, Args a, Out r) { r.number = c.ReadWeight(a.LongRef(0), a.Long(1)); }},
-    {L"ZeroScale", opos::control::kZeroScale, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ZeroScale(); }},
-    {L"DeviceEnabled", opos::control::kDeviceEnabled, K::PropertyGet, 0, {}, R::Bool,
+    {L"ZeroScale", control::kZeroScale, K::Method, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ZeroScale(); }},
+    {L"DeviceEnabled", control::kDeviceEnabled, K::PropertyGet, 0, {}, R::Bool,
      [](C& c, Args, Out r) { r.number = c.DeviceEnabled(); }},
-    {L"DeviceEnabled", opos::control::kDeviceEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
+    {L"DeviceEnabled", control::kDeviceEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetDeviceEnabled(a.Bool(0)); }},
-    {L"AsyncMode", kDispidAsyncMode, K::PropertyGet, 0, {}, R::Bool, [](C& c, Args, Out r) { r.number = c.AsyncMode(); }},
-    {L"AsyncMode", kDispidAsyncMode, K::PropertyPut, 1, {A::Bool}, R::None,
+    {L"AsyncMode", control::kAsyncMode, K::PropertyGet, 0, {}, R::Bool, [](C& c, Args, Out r) { r.number = c.AsyncMode(); }},
+    {L"AsyncMode", control::kAsyncMode, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetAsyncMode(a.Bool(0)); }},
-    {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyGet, 0, {}, R::Bool,
+    {L"DataEventEnabled", control::kDataEventEnabled, K::PropertyGet, 0, {}, R::Bool,
      [](C& c, Args, Out r) { r.number = c.DataEventEnabled(); }},
-    {L"DataEventEnabled", kDispidDataEventEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
+    {L"DataEventEnabled", control::kDataEventEnabled, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetDataEventEnabled(a.Bool(0)); }},
-    {L"FreezeEvents", kDispidFreezeEvents, K::PropertyGet, 0, {}, R::Bool,
+    {L"FreezeEvents", control::kFreezeEvents, K::PropertyGet, 0, {}, R::Bool,
      [](C& c, Args, Out r) { r.number = c.FreezeEvents(); }},
-    {L"FreezeEvents", kDispidFreezeEvents, K::PropertyPut, 1, {A::Bool}, R::None,
+    {L"FreezeEvents", control::kFreezeEvents, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetFreezeEvents(a.Bool(0)); }},
-    {L"ResultCode", kDispidResultCode, K::PropertyGet, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ResultCode(); }},
-    {L"EventHandler", kDispidEventHandler, K::PropertyPut, 1, {A::Dispatch}, R::None,
-     [](C& c, Args a, Out) { c.SetEventHandler(a.Dispatch(0)); }},
+    {L"ResultCode", control::kResultCode, K::PropertyGet, 0, {}, R::Long, [](C& c, Args, Out r) { r.number = c.ResultCode(); }},
+    {L"CheckHealthText", control::kCheckHealthText, K::PropertyGet, 0, {}, R::Text,
+     [](C& c, Args, Out r) { r.text = c.CheckHealthText(); }},
+
     {L"DeliverOnCallingThread", kDispidDeliverOnCallingThread, K::PropertyGet, 0, {}, R::Bool,
      [](C& c, Args, Out r) { r.number = c.DeliverOnCallingThread(); }},
     {L"DeliverOnCallingThread", kDispidDeliverOnCallingThread, K::PropertyPut, 1, {A::Bool}, R::None,
      [](C& c, Args a, Out) { c.SetDeliverOnCallingThread(a.Bool(0)); }},
-    {L"CheckHealthText", kDispidCheckHealthText, K::PropertyGet, 0, {}, R::Text,
-     [](C& c, Args, Out r) { r.text = c.CheckHealthText(); }},
-
-    {L"WaitForEvent", kDispidWaitForEvent, K::Method, 1, {A::Long}, R::Long,
-     [](C& c, Args a, Out r) {
-         // Never unbounded: a negative timeout only looks.
-         const DWORD timeout = a.Long(0) < 0 ? 0 : static_cast<DWORD>(a.Long(0));
-         r.number = c.WaitForEvents(timeout);
-     }},
-    {L"DataEventCount", kDispidDataEventCount, K::PropertyGet, 0, {}, R::Long,
-     [](C& c, Args, Out r) { r.number = c.Events().DataCount(); }},
-    {L"ErrorEventCount", kDispidErrorEventCount, K::PropertyGet, 0, {}, R::Long,
-     [](C& c, Args, Out r) { r.number = c.Events().ErrorCount(); }},
-    {L"DirectIOEventCount", kDispidDirectIOEventCount, K::PropertyGet, 0, {}, R::Long,
-     [](C& c, Args, Out r) { r.number = c.Events().DirectIOCount(); }},
-    {L"StatusUpdateCount", kDispidStatusUpdateCount, K::PropertyGet, 0, {}, R::Long,
-     [](C& c, Args, Out r) { r.number = c.Events().StatusUpdateCount(); }},
-    {L"LastDataWeight", kDispidLastDataWeight, K::PropertyGet, 0, {}, R::Long,
-     [](C& c, Args, Out r) { r.number = c.Events().LastDataWeight(); }},
-    {L"LastErrorResultCode", kDispidLastErrorResultCode, K::PropertyGet, 0, {}, R::Long,
-     [](C& c, Args, Out r) { r.number = c.Events().LastErrorResultCode(); }},
-    {L"LastDirectIOText", kDispidLastDirectIOText, K::PropertyGet, 0, {}, R::Text,
-     [](C& c, Args, Out r) { r.text = c.Events().LastDirectIOText(); }},
 
     {L"SOData", kDispidSOData, K::Method, 1, {A::Long}, R::None, [](C& c, Args a, Out) { c.SOData(a.Long(0)); }},
     {L"SODirectIO", kDispidSODirectIO, K::Method, 3, {A::Long, A::LongRef, A::TextRef}, R::None,
@@ -102,14 +86,24 @@ const DispatchMember<ScaleControl> kMembers[] = {
 }  // namespace
 
 ScaleControl::ScaleControl() noexcept
-    : localResult_(OPOS_E_CLOSED), delivery_(static_cast<IDispatch*>(this), &ScaleControl::Deliver, this) {
+    : localResult_(OPOS_E_CLOSED),
+      source_(*static_cast<IDispatch*>(this)),
+      delivery_(static_cast<IDispatch*>(this), &ScaleControl::Deliver, this) {
     ModuleAddRef();
 }
 
 ScaleControl::~ScaleControl() {
     // A client that lets go of an open control must not leave the device claimed.
     if (service_) Close();
+    source_.DisconnectAll();
     ModuleRelease();
+}
+
+HRESULT ScaleControl::QueryInterface(REFIID riid, void** object) noexcept {
+    if (!object || !IsEqualIID(riid, IID_IConnectionPointContainer)) return SingleInterfaceObject::QueryInterface(riid, object);
+    *object = static_cast<IConnectionPointContainer*>(&source_);
+    AddRef();
+    return S_OK;
 }
 
 HRESULT ScaleControl::Create(REFIID riid, void** object) noexcept {
@@ -117,7 +111,7 @@ HRESULT ScaleControl::Create(REFIID riid, void** object) noexcept {
     *object = nullptr;
     auto* control = new (std::nothrow) ScaleControl();
     if (!control) return E_OUTOFMEMORY;
-    const bool ready = control->events_.Ready() && control->delivery_.Ready();
+    const bool ready = control->delivery_.Ready();
     HRESULT hr = ready ? control->QueryInterface(riid, object) : E_OUTOFMEMORY;
     control->Release();
     return hr;
@@ -174,7 +168,6 @@ long ScaleControl::CreateService(const std::wstring& deviceName) {
 long ScaleControl::Open(const std::wstring& deviceName) {
     // A second Open leaves the session that is open as it is.
     if (service_) return Local(OPOS_E_ILLEGAL);
-    events_.Clear();
     delivery_.Allow();
     long result = CreateService(deviceName);
     if (result != OPOS_SUCCESS) return Local(result);
@@ -263,11 +256,6 @@ void ScaleControl::SetFreezeEvents(bool freeze) {
     CallService(kCOFreezeEvents, {LongArg(freeze ? 1 : 0)});
 }
 
-void ScaleControl::SetEventHandler(IDispatch* handler) {
-    if (handler) handler->AddRef();
-    handler_.reset(handler);
-}
-
 long ScaleControl::ResultCode() {
     if (localResultValid_ || !service_) return localResult_;
     return ServiceNumber(pidx::kResultCode);
@@ -285,59 +273,42 @@ std::wstring ScaleControl::CheckHealthText() {
     return std::wstring(text, SysStringLen(text));
 }
 
-long ScaleControl::WaitForEvents(DWORD timeoutMs) noexcept {
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    for (;;) {
-        const long arrived = events_.WaitForEvents(0);
-        const ULONGLONG now = GetTickCount64();
-        if (arrived != 0 || now >= deadline) return arrived;
-        if (!WaitServingMessages(events_.ArrivalEvent(), static_cast<DWORD>(deadline - now))) return events_.WaitForEvents(0);
-    }
-}
-
 void ScaleControl::Deliver(void* self, EventRequest& request) noexcept {
-    auto& control = *static_cast<ScaleControl*>(self);
-    switch (request.kind) {
-    case EventKind::Data:
-        control.events_.RecordData(request.numbers[0]);
-        break;
-    case EventKind::Error:
-        control.events_.RecordError(request.numbers[0]);
-        break;
-    case EventKind::DirectIO:
-        control.events_.RecordDirectIO(request.text);
-        break;
-    case EventKind::StatusUpdate:
-        control.events_.RecordStatusUpdate();
-        break;
+    auto& scale = *static_cast<ScaleControl*>(self);
+    try {
+        // Each sink is held for its call: a handler may let go of the control and its sinks.
+        for (const auto& sink : scale.source_.Sinks()) InvokeSink(sink.get(), request);
+    } catch (...) {
+        // Out of memory: the event goes undelivered, as an unconnected one does.
     }
-    control.InvokeHandler(request);
 }
 
-void ScaleControl::InvokeHandler(EventRequest& request) noexcept {
-    if (!handler_) return;
-    // The handler may let go of the control: it stays until the handler returns.
-    ComPtr<IDispatch> handler(handler_.get());
-    handler->AddRef();
+// As the real control object does, each event is looked up by name on the sink, and one the sink
+// does not name is not fired.
+void ScaleControl::InvokeSink(IDispatch* sink, EventRequest& request) noexcept {
+    constexpr DISPID kEventOf[] = {control::kDataEvent, control::kDirectIOEvent, control::kErrorEvent,
+                                   control::kStatusUpdateEvent};
+    DISPID id = DISPID_UNKNOWN;
+    if (FAILED(LookupDispid(sink, ControlEventName(kEventOf[static_cast<int>(request.kind)]), &id))) return;
     const long* n = request.numbers;
     switch (request.kind) {
     case EventKind::Data:
-        InvokeByDispid(handler.get(), kDispidDataEvent, DISPATCH_METHOD, {LongArg(n[0])}, nullptr);
+        InvokeByDispid(sink, id, DISPATCH_METHOD, {LongArg(n[0])}, nullptr);
         break;
     case EventKind::Error:
-        InvokeByDispid(handler.get(), kDispidErrorEvent, DISPATCH_METHOD,
+        InvokeByDispid(sink, id, DISPATCH_METHOD,
                        {LongArg(n[0]), LongArg(n[1]), LongArg(n[2]), LongRefArg(&request.byReference)}, nullptr);
         break;
     case EventKind::DirectIO: {
         UniqueBstr text(SysAllocStringLen(request.text.data(), static_cast<UINT>(request.text.size())));
         BSTR textRef = text.get();
-        InvokeByDispid(handler.get(), kDispidDirectIOEvent, DISPATCH_METHOD,
-                       {LongArg(n[0]), LongRefArg(&request.byReference), TextRefArg(&textRef)}, nullptr);
+        InvokeByDispid(sink, id, DISPATCH_METHOD, {LongArg(n[0]), LongRefArg(&request.byReference), TextRefArg(&textRef)},
+                       nullptr);
         if (textRef != text.get()) SysFreeString(textRef);
         break;
     }
     case EventKind::StatusUpdate:
-        InvokeByDispid(handler.get(), kDispidStatusUpdateEvent, DISPATCH_METHOD, {LongArg(n[0])}, nullptr);
+        InvokeByDispid(sink, id, DISPATCH_METHOD, {LongArg(n[0])}, nullptr);
         break;
     }
 }

@@ -1,10 +1,10 @@
 #pragma once
 // The stand-in for the OPOS Scale control object: it finds the service object through the device
 // profile, binds its methods by name, drives it by the identifiers bound, and hands the events the
-// service object requests to the application as terminals' control objects do (see
-// event_delivery.h), recording each.
+// service object requests to the application's connected sinks as terminals' control objects do
+// (see event_delivery.h).
 //
-// For our own Wine prefixes only; a POS terminal has the real control object under the same identity.
+// For our own Wine prefixes only; a POS terminal has the real control object.
 
 #include <windows.h>
 #include <oaidl.h>
@@ -16,7 +16,7 @@
 #include "common/com/owners.h"
 #include "common/com/unknown.h"
 #include "tools/opos_standin/event_delivery.h"
-#include "tools/opos_standin/event_record.h"
+#include "tools/opos_standin/event_source.h"
 #include "tools/opos_standin/service_binding.h"
 
 namespace standin {
@@ -27,8 +27,10 @@ public:
     // The class factory's creator.
     static HRESULT Create(REFIID riid, void** object) noexcept;
 
-    // IDispatch is generic over the member table.
+    // IDispatch is generic over the member table; the event source is found through
+    // IConnectionPointContainer.
     static ka::com::MemberTable<ScaleControl> Members() noexcept;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) noexcept override;
 
     // Control members, on the thread that created the control.
     long Open(const std::wstring& deviceName);
@@ -50,8 +52,7 @@ public:
     long ResultCode();
     std::wstring CheckHealthText();
 
-    // The application's event handler (null for none), and the delivery model.
-    void SetEventHandler(IDispatch* handler);
+    // The delivery model.
     bool DeliverOnCallingThread() const noexcept { return !delivery_.Posted(); }
     void SetDeliverOnCallingThread(bool direct) noexcept { delivery_.SetPosted(!direct); }
 
@@ -61,17 +62,13 @@ public:
     void SOError(long resultCode, long resultCodeExtended, long errorLocus, long* errorResponse) noexcept;
     void SOStatusUpdate(long data) noexcept;
 
-    EventRecord& Events() noexcept { return events_; }
-    // Waits for events while serving this thread's messages, so posted events are handled.
-    long WaitForEvents(DWORD timeoutMs) noexcept;
-
 private:
     ScaleControl() noexcept;
     ~ScaleControl() override;
 
-    // The application's side of one event: recorded, then handed to its handler.
+    // The application's side of one event: handed to every connected sink.
     static void Deliver(void* self, EventRequest& request) noexcept;
-    void InvokeHandler(EventRequest& request) noexcept;
+    static void InvokeSink(IDispatch* sink, EventRequest& request) noexcept;
 
     // Calls a service-object method that answers a result code; 101 while closed.
     long CallService(ServiceMethod method, std::initializer_list<VARIANT> args);
@@ -85,10 +82,9 @@ private:
 
     ka::com::ComPtr<IDispatch> service_;
     ServiceDispids dispids_{};
-    ka::com::ComPtr<IDispatch> handler_;
     long localResult_;
     bool localResultValid_ = true;
-    EventRecord events_;
+    EventSource source_;
     EventDelivery delivery_;
 };
 
