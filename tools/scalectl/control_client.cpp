@@ -21,6 +21,8 @@ HRESULT ControlClient::Find(const wchar_t* name, DISPID& id) {
     return hr;
 }
 
+HRESULT ControlClient::ConnectEvents() { return connection_.Connect(control_.get(), &sink_); }
+
 bool ControlClient::Has(const wchar_t* name) {
     DISPID id = DISPID_UNKNOWN;
     return SUCCEEDED(Find(name, id));

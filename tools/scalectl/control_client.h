@@ -9,6 +9,7 @@
 #include <map>
 #include <string>
 
+#include "common/com/control_events.h"
 #include "common/com/owners.h"
 
 namespace scalectl {
@@ -32,11 +33,17 @@ public:
     HRESULT GetText(const wchar_t* name, std::wstring& text);
     // Whether the control object has a member of this name.
     bool Has(const wchar_t* name);
+    // From now on the control object's events reach Events(), on this thread while it serves messages.
+    HRESULT ConnectEvents();
+    const ka::com::ApplicationEvents& Events() const noexcept { return sink_; }
 
 private:
     HRESULT Find(const wchar_t* name, DISPID& id);
 
+    // The sink outlives the control and the connection, which hold it.
+    ka::com::ApplicationEvents sink_;
     ka::com::ComPtr<IDispatch> control_;
+    ka::com::EventConnection connection_;
     std::map<std::wstring, DISPID> ids_;
 };
 

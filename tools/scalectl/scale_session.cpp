@@ -5,6 +5,7 @@
 #include "common/com/dispatch_call.h"
 #include "common/com/owners.h"
 #include "common/opos.h"
+#include "common/opos_ids.h"
 #include "tools/scalectl/step_report.h"
 
 namespace scalectl {
@@ -13,8 +14,6 @@ namespace {
 constexpr long kClaimTimeoutMs = 1000;
 // The data event may come this long after the read's own timeout: one reading attempt and the firing.
 constexpr long kEventMarginMs = 3000;
-// Members that only the stand-in offers, through which the tool sees the events of the service object.
-constexpr wchar_t kWaitForEvent[] = L"WaitForEvent";
 
 std::string Narrow(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_ACP, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
@@ -78,25 +77,19 @@ bool ScaleSession::ReadWeight(const std::string& label, long timeoutMs) {
     return Step(label, outcome, read ? WeightText(weight) : "");
 }
 
-bool ScaleSession::AwaitDataEvent(long dataBefore, long errorsBefore, long timeoutMs) {
+// The control object hands its events to this thread while it serves messages; other events
+// (direct I/O, status) may come first, and only data or an error ends the wait.
+bool ScaleSession::AwaitDataEvent(size_t seenBefore, long timeoutMs) {
     const long limitMs = timeoutMs + kEventMarginMs;
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(limitMs);
-    // Other event requests (direct I/O, status) may come first; only data or an error ends the wait.
-    for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-        Outcome arrived = control_.Method(kWaitForEvent, {ka::com::LongArg(static_cast<long>(deadline - now))});
-        if (!arrived.called()) return Step("DataEvent", arrived);
-        if (arrived.value == 0) break;
-        Outcome errors = control_.GetNumber(L"ErrorEventCount");
-        if (errors.called() && errors.value > errorsBefore) {
-            return Step("ErrorEvent", control_.GetNumber(L"LastErrorResultCode"));
+    for (size_t seen = seenBefore;; ++seen) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline || !ka::com::AwaitEvents(control_.Events(), seen + 1, static_cast<DWORD>(deadline - now))) {
+            break;
         }
-        Outcome data = control_.GetNumber(L"DataEventCount");
-        if (!data.called()) return Step("DataEvent", data);
-        if (data.value > dataBefore) {
-            Outcome weight = control_.GetNumber(L"LastDataWeight");
-            if (!weight.called()) return Step("DataEvent", weight);
-            return Step("DataEvent", Success(), WeightText(weight.value));
-        }
+        const ka::com::ApplicationEvents::Event event = control_.Events().Events()[seen];
+        if (event.kind == opos::control::kErrorEvent) return Step("ErrorEvent", Outcome{S_OK, event.value});
+        if (event.kind == opos::control::kDataEvent) return Step("DataEvent", Success(), WeightText(event.value));
     }
     PrintLine(NoteLine("DataEvent", "none within " + std::to_string(limitMs) + " ms"));
     failed_ = true;
@@ -104,22 +97,20 @@ bool ScaleSession::AwaitDataEvent(long dataBefore, long errorsBefore, long timeo
 }
 
 bool ScaleSession::ReadWeightAsync(long timeoutMs) {
-    if (!control_.Has(kWaitForEvent)) {
-        // The real control object hands data events to applications through its event sink,
-        // which this console tool does not implement.
-        PrintLine(NoteLine("ReadWeight (async)", "skipped: this control object has no WaitForEvent"));
-        return true;
+    if (!connected_) {
+        const HRESULT hr = control_.ConnectEvents();
+        if (FAILED(hr)) return Step("DataEvent connection", Outcome{hr, 0});
+        connected_ = true;
     }
     if (!PutAndCheck("AsyncMode true", L"AsyncMode", true)) return false;
     bool ok = PutAndCheck("DataEventEnabled true", L"DataEventEnabled", true);
     if (ok) {
-        Outcome dataBefore = control_.GetNumber(L"DataEventCount");
-        Outcome errorsBefore = control_.GetNumber(L"ErrorEventCount");
+        const size_t seenBefore = control_.Events().Count();
         long weight = 0;
         ok = Step("ReadWeight (async)",
                   control_.Method(L"ReadWeight", {ka::com::LongRefArg(&weight), ka::com::LongArg(timeoutMs)}),
                   "weight follows as a data event");
-        if (ok) ok = AwaitDataEvent(dataBefore.value, errorsBefore.value, timeoutMs);
+        if (ok) ok = AwaitDataEvent(seenBefore, timeoutMs);
     }
     // Back to synchronous reads whatever happened.
     bool restored = PutAndCheck("AsyncMode false", L"AsyncMode", false);

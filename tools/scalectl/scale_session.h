@@ -31,9 +31,10 @@ public:
 private:
     bool Step(const std::string& label, const Outcome& outcome, const std::string& detail = "");
     bool PutAndCheck(const std::string& label, const wchar_t* property, bool value);
-    bool AwaitDataEvent(long dataBefore, long errorsBefore, long timeoutMs);
+    bool AwaitDataEvent(size_t seenBefore, long timeoutMs);
 
     ControlClient& control_;
+    bool connected_ = false;
     bool opened_ = false;
     bool claimed_ = false;
     bool enabled_ = false;

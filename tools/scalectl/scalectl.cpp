@@ -1,6 +1,6 @@
 // scalectl: a technician's console tool that exercises a scale through the OPOS Scale control
 // object. On a POS terminal that is the real control object of the OPOS installation; in our own
-// Wine prefixes it is the stand-in OposScaleStandIn.dll.
+// Wine prefixes it is the standard control object OPOSScale.ocx, or the stand-in OposScaleStandIn.dll.
 
 #include <windows.h>
 #include <objbase.h>
