@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Weighs through the whole stack: a device profile "Front Scale", the simulated TRM-07 on the far
-# end of cable 1, and scalectl driving the OPOS Scale control object (in this prefix the stand-in
-# OposScaleStandIn.dll, on a terminal the real one), which loads Pendrax.dll.
+# end of cable 1, and scalectl driving the OPOS Scale control object (in this prefix the standard's
+# OPOSScale.ocx where the run script found it, else the stand-in OposScaleStandIn.dll; on a terminal
+# the terminal's own), which loads Pendrax.dll.
 #
 #   tools/demo.sh <test-bin-dir>
 #

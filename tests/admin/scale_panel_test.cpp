@@ -1,5 +1,5 @@
-// The test panel against the OPOS Scale control stand-in, which loads the service object, with
-// a simulated TRM-07 on the far end of a serial cable.
+// The test panel against the OPOS Scale control object the run selects (the standard's or the
+// stand-in), which loads the service object, with a simulated TRM-07 on the far end of a cable.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "common/unique_handle.h"
 #include "tests/admin/admin_test_support.h"
 #include "tests/support/cables.h"
+#include "tests/support/control_object.h"
 #include "tests/support/profile_fixture.h"
 #include "tools/trm07sim/scale_simulator.h"
 
@@ -89,6 +90,8 @@ protected:
     std::unique_ptr<ka::test::MainWindowHost> host_;
 
     void SetUp() override {
+        const std::string unavailable = ka::test::UseSelectedControl();
+        ASSERT_EQ(unavailable, "") << ka::test::ControlName(ka::test::SelectedControl());
         ResetCableLine(kCable.deviceSide());
         const std::string key = std::string(ka::test::kScaleClassKey) + "\\" + kDevice;
         WriteText(key, "", "KolvaneAris.ScaleTRM07");

@@ -1,8 +1,10 @@
-// scalectl against the service object and the simulated scale, run as a technician runs it.
+// scalectl against the service object and the simulated scale, run as a technician runs it,
+// through the control object the run selects.
 
 #include <gtest/gtest.h>
 
 #include "tests/support/cables.h"
+#include "tests/support/control_object.h"
 #include "tests/support/profile_fixture.h"
 #include "tests/tools/tool_process.h"
 #include "tools/trm07sim/scale_simulator.h"
@@ -13,7 +15,7 @@ namespace {
 constexpr char kDevice[] = "Tools Scalectl Scale";
 constexpr wchar_t kDeviceArg[] = L"\"Tools Scalectl Scale\"";
 constexpr Cable kCable{5};
-// See standin_service_test.cpp: the cables are used many times, so 8N1.
+// See control_service_test.cpp: the cables are used many times, so 8N1.
 constexpr trm07::LineSettings kCableLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 constexpr DWORD kToolTimeoutMs = 60000;
 
@@ -26,6 +28,8 @@ size_t Count(const std::string& text, const std::string& part) {
 class ScalectlScaleTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        const std::string unavailable = UseSelectedControl();
+        ASSERT_EQ(unavailable, "") << ControlName(SelectedControl());
         logFile_ = TempLogPath("tools-scalectl");
         profiles_.WriteScaleProfile(kDevice, kCable.deviceSide(), logFile_);
         profiles_.SetDeviceString(kDevice, "DataSize", "8");

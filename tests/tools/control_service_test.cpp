@@ -1,4 +1,5 @@
-// The stand-in driving the real service object, with the simulated scale on the far end of a cable.
+// The control object (the standard's or the stand-in, as the run selects) driving the service
+// object, with the simulated scale on the far end of a cable.
 
 #include <gtest/gtest.h>
 
@@ -21,19 +22,22 @@ constexpr long kWeight = 12345;
 // refuses a second even-parity set-up of the same cable; these tests enable it many times.
 constexpr trm07::LineSettings kCableLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 
-class StandInServiceTest : public ::testing::Test {
+class ControlServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_EQ(apartment_.result(), S_OK) << HrText(apartment_.result());
+        const std::string unavailable = UseSelectedControl();
+        ASSERT_EQ(unavailable, "") << ControlName(SelectedControl());
         logFile_ = TempLogPath("tools-e2e");
         profiles_.WriteScaleProfile(kDevice, kCable.deviceSide(), logFile_);
         profiles_.SetDeviceString(kDevice, "DataSize", "8");
         profiles_.SetDeviceString(kDevice, "Parity", "None");
         ASSERT_TRUE(control_.Create());
+        ASSERT_TRUE(control_.Connect(sink_));
     }
 
     void TearDown() override {
-        control_.reset();  // closes the service object if a failed assertion left it open
+        control_.LetGo();  // closes the service object if a failed assertion left it open
         DeleteFileA(logFile_.c_str());
     }
 
@@ -52,31 +56,31 @@ protected:
     }
 
     void UseAsyncReads() {
-        control_.PutBool(standin::kDispidAsyncMode, true);
-        control_.PutBool(standin::kDispidDataEventEnabled, true);
-        ASSERT_TRUE(control_.GetBool(standin::kDispidAsyncMode));
+        control_.PutBool(control::kAsyncMode, true);
+        control_.PutBool(control::kDataEventEnabled, true);
+        ASSERT_TRUE(control_.GetBool(control::kAsyncMode));
     }
 
     ComApartment apartment_;
+    ka::com::ApplicationEvents sink_;
     ProfileFixture profiles_;
     std::string logFile_;
     trm07::ScaleSimulator scale_;
     ControlUnderTest control_;
 };
 
-TEST_F(StandInServiceTest, OpenClaimEnableReleaseClose) {
+TEST_F(ControlServiceTest, OpenClaimEnableReleaseClose) {
     OpenClaimEnable();
     EXPECT_EQ(control_.ReleaseDevice(), opos::OPOS_SUCCESS);
     EXPECT_FALSE(control_.GetBool(opos::control::kDeviceEnabled)) << "releasing disables";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
-    EXPECT_EQ(control_.ResultCode(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.Claim(kClaimMs), opos::OPOS_E_CLOSED) << "closed again after Close";
     EXPECT_EQ(control_.Open(kDevice), opos::OPOS_SUCCESS) << "and it opens again";
     EXPECT_EQ(control_.Open(kDevice), opos::OPOS_E_ILLEGAL) << "but not twice";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
 }
 
-TEST_F(StandInServiceTest, ReadsZeroesAndChecksHealthThroughTheServiceObject) {
+TEST_F(ControlServiceTest, ReadsZeroesAndChecksHealthThroughTheServiceObject) {
     StartScale();
     OpenClaimEnable();
     long weight = 0;
@@ -84,9 +88,9 @@ TEST_F(StandInServiceTest, ReadsZeroesAndChecksHealthThroughTheServiceObject) {
     EXPECT_EQ(weight, kWeight);
     EXPECT_EQ(control_.ZeroScale(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.CheckHealth(opos::OPOS_CH_INTERNAL), opos::OPOS_SUCCESS);
-    EXPECT_EQ(control_.GetText(standin::kDispidCheckHealthText), "Internal HCheck: Successful");
+    EXPECT_EQ(control_.GetText(control::kCheckHealthText), "Internal HCheck: Successful");
     EXPECT_EQ(control_.CheckHealth(opos::OPOS_CH_EXTERNAL), opos::OPOS_SUCCESS);
-    EXPECT_EQ(control_.GetText(standin::kDispidCheckHealthText), "External HCkeck: Successful");
+    EXPECT_EQ(control_.GetText(control::kCheckHealthText), "External HCkeck: Successful");
 
     control_.PutBool(opos::control::kDeviceEnabled, false);
     EXPECT_FALSE(control_.GetBool(opos::control::kDeviceEnabled));
@@ -95,31 +99,32 @@ TEST_F(StandInServiceTest, ReadsZeroesAndChecksHealthThroughTheServiceObject) {
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
 }
 
-TEST_F(StandInServiceTest, AnAsyncReadArrivesAsADataEvent) {
+TEST_F(ControlServiceTest, AnAsyncReadArrivesAsADataEvent) {
     StartScale();
     OpenClaimEnable();
     UseAsyncReads();
     long untouched = -1;
     EXPECT_EQ(control_.ReadWeight(&untouched, kReadMs), opos::OPOS_SUCCESS);
-    EXPECT_GE(control_.WaitForEvent(kEventWaitMs), 1) << "no event within " << kEventWaitMs << " ms";
-    EXPECT_EQ(control_.GetLong(standin::kDispidDataEventCount), 1);
-    EXPECT_EQ(control_.GetLong(standin::kDispidLastDataWeight), kWeight);
-    EXPECT_EQ(control_.GetLong(standin::kDispidErrorEventCount), 0);
+    ASSERT_TRUE(AwaitEvents(sink_, 1, kEventWaitMs)) << "no event within " << kEventWaitMs << " ms";
+    const auto events = sink_.Events();
+    EXPECT_EQ(events[0].kind, control::kDataEvent);
+    EXPECT_EQ(events[0].value, kWeight);
+    EXPECT_EQ(events[0].thread, GetCurrentThreadId()) << "the event runs on the application's thread";
     EXPECT_EQ(untouched, -1) << "an asynchronous read leaves the weight argument alone";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS) << "Close disables and releases";
 }
 
-TEST_F(StandInServiceTest, AnAsyncReadOfASilentScaleArrivesAsAnErrorEvent) {
+TEST_F(ControlServiceTest, AnAsyncReadOfASilentScaleArrivesAsAnErrorEvent) {
     StartScale();
     scale_.QueueAnswer(trm07::kWeighCommand, trm07::Answer::Silence());
     OpenClaimEnable();
     UseAsyncReads();
     long weight = 0;
     EXPECT_EQ(control_.ReadWeight(&weight, 0), opos::OPOS_SUCCESS);
-    EXPECT_GE(control_.WaitForEvent(kEventWaitMs), 1) << "no event within " << kEventWaitMs << " ms";
-    EXPECT_EQ(control_.GetLong(standin::kDispidErrorEventCount), 1);
-    EXPECT_EQ(control_.GetLong(standin::kDispidLastErrorResultCode), opos::OPOS_E_ILLEGAL);
-    EXPECT_EQ(control_.GetLong(standin::kDispidDataEventCount), 0);
+    ASSERT_TRUE(AwaitEvents(sink_, 1, kEventWaitMs)) << "no event within " << kEventWaitMs << " ms";
+    const auto events = sink_.Events();
+    EXPECT_EQ(events[0].kind, control::kErrorEvent);
+    EXPECT_EQ(events[0].value, opos::OPOS_E_ILLEGAL);
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
 }
 
