@@ -1,14 +1,15 @@
 // Synchronous ReadWeight through IDispatch against a simulator that answers at once, beside the
 // floor of a raw overlapped read on the same cable with the same time-outs; the event thread's
-// time from ReadWeight to SOData; and from ReadWeight to the application's handler when the
-// control object posts the event to the application's thread, as terminals' control objects do.
+// time from ReadWeight to SOData; and from ReadWeight to the application's DataEvent handler when
+// the control object posts the event to the application's thread: through the stand-in, and
+// through the standard's control object where the prefix has it.
 
 #include <cstdio>
 #include <vector>
 
 #include "bench/bench_scale.h"
 #include "bench/bench_support.h"
-#include "tests/tools/application_handler.h"
+#include "tests/support/control_object.h"
 #include "tests/tools/control_under_test.h"
 
 namespace {
@@ -75,40 +76,37 @@ std::vector<double> EventThreadReads(BenchScale& bench, int& failures) {
     return samples;
 }
 
-// From the application's ReadWeight through the control stand-in to its DataEvent handler, run on
+// From the application's ReadWeight through the control object to its DataEvent handler, run on
 // the application's thread while it serves its messages.
-std::vector<double> HandlerReads(int& failures) {
+std::vector<double> HandlerReads(ka::test::ControlKind kind, int& failures) {
+    namespace control = opos::control;
     std::vector<double> samples;
-    ka::test::ApplicationHandler handler;
+    ka::com::ApplicationEvents handler;
     double handled = 0;
-    handler.OnEvent([&handled](const ka::test::ApplicationHandler::Event&) { handled = NowMs(); });
-    ka::test::ControlUnderTest control;
-    if (FAILED(ka::test::DispatchClient::Create(ka::test::kControlProgIdAnsi, control))) {
+    handler.OnEvent([&handled](const ka::com::ApplicationEvents::Event&) { handled = NowMs(); });
+    ka::test::ControlUnderTest scale;
+    const bool created = kind == ka::test::ControlKind::Standard ? scale.Create() : scale.CreateStandIn();
+    if (!created || !scale.Connect(handler) || scale.Open(kBenchDevice) != 0 || scale.Claim(1000) != 0) {
         ++failures;
         return samples;
     }
-    control.SetEventHandler(&handler);
-    if (control.Open(kBenchDevice) != 0 || control.Claim(1000) != 0) {
-        ++failures;
-        return samples;
-    }
-    control.PutBool(opos::control::kDeviceEnabled, true);
-    control.PutBool(standin::kDispidAsyncMode, true);
-    control.PutBool(standin::kDispidDataEventEnabled, true);
+    scale.PutBool(control::kDeviceEnabled, true);
+    scale.PutBool(control::kAsyncMode, true);
+    scale.PutBool(control::kDataEventEnabled, true);
     for (int i = 0; i <= kSamples; ++i) {
-        const size_t before = handler.Events().size();
+        const size_t before = handler.Count();
         long weight = 0;
         const double start = NowMs();
-        const long result = control.ReadWeight(&weight, kTimeoutMs);
-        for (int wait = 0; result == 0 && handler.Events().size() == before && wait < 5; ++wait) control.WaitForEvent(1000);
+        const long result = scale.ReadWeight(&weight, kTimeoutMs);
+        const bool arrived = result == 0 && ka::com::AwaitEvents(handler, before + 1, 5000);
         const auto events = handler.Events();
-        if (events.size() == before || events.back().kind != standin::kDispidDataEvent || events.back().value != kBenchWeight) {
+        if (!arrived || events.back().kind != control::kDataEvent || events.back().value != kBenchWeight) {
             ++failures;
         } else if (i > 0) {
             samples.push_back(handled - start);
         }
     }
-    control.Close();
+    scale.Close();
     return samples;
 }
 
@@ -127,17 +125,29 @@ int main() {
     const Summary sync = Summarise(SynchronousReads(bench, failures));
     const Summary async = Summarise(EventThreadReads(bench, failures));
     bench.CloseService();
-    const Summary handled = Summarise(HandlerReads(failures));
+    const Summary handled = Summarise(HandlerReads(ka::test::ControlKind::StandIn, failures));
+    const bool standardThere = ka::test::StandardControlRegistered();
+    const Summary standard =
+        standardThere ? Summarise(HandlerReads(ka::test::ControlKind::Standard, failures)) : Summary{};
 
     PrintLatency("floor: raw overlapped write + read, 100 ms interval", floor);
     PrintLatency("synchronous ReadWeight through IDispatch", sync);
     PrintLatency("asynchronous ReadWeight to SOData (event thread)", async);
-    PrintLatency("asynchronous ReadWeight to the handler (posted)", handled);
+    PrintLatency("asynchronous ReadWeight to the handler (stand-in, posted)", handled);
+    if (standardThere) {
+        PrintLatency("asynchronous ReadWeight to the handler (OPOSScale.ocx)", standard);
+    } else {
+        std::printf("  OPOSScale.ocx is not registered in this prefix: no figure through the standard's control object\n");
+    }
     std::printf("  overhead over the floor: synchronous %+.2f ms at the median (goal < 5 ms), %+.2f ms at p99\n",
                 sync.median - floor.median, sync.p99 - floor.p99);
     std::printf("  event thread against synchronous: %+.2f ms at the median\n", async.median - sync.median);
-    std::printf("  handler on the application's thread against SOData: %+.2f ms at the median\n",
+    std::printf("  handler on the application's thread against SOData: %+.2f ms at the median (stand-in)\n",
                 handled.median - async.median);
+    if (standardThere) {
+        std::printf("  handler through OPOSScale.ocx against SOData: %+.2f ms at the median\n",
+                    standard.median - async.median);
+    }
     if (failures) std::printf("  %d reads failed and are not counted\n", failures);
     std::fflush(stdout);
     return failures == 0 && floor.count > 0 ? 0 : 1;
