@@ -85,19 +85,21 @@ inline DWORD WINAPI RunOtherThreadCall(void* parameter) {
 }  // namespace detail
 
 // Another application: claim_holder opens `device`, claims it and holds the claim until Quit. It
-// lives beside the test program.
+// lives beside the test program, unless `program` names another build of it.
 class ClaimHolder {
 public:
-    explicit ClaimHolder(const std::string& device) {
+    explicit ClaimHolder(const std::string& device, std::string program = "") {
         const std::string tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial_);
         const std::string readyName = "FrameClaimReady-" + tag;
         const std::string quitName = "FrameClaimQuit-" + tag;
         ready_.reset(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
         quit_.reset(CreateEventA(nullptr, TRUE, FALSE, quitName.c_str()));
-        char self[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, self, MAX_PATH);
-        std::string program(self);
-        program = program.substr(0, program.find_last_of('\\') + 1) + "claim_holder.exe";
+        if (program.empty()) {
+            char self[MAX_PATH] = {};
+            GetModuleFileNameA(nullptr, self, MAX_PATH);
+            program = self;
+            program = program.substr(0, program.find_last_of('\\') + 1) + "claim_holder.exe";
+        }
         std::string commandLine = "\"" + program + "\" \"" + device + "\" " + readyName + " " + quitName;
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;

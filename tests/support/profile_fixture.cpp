@@ -10,28 +10,28 @@ namespace ka::test {
 namespace {
 std::string DevicePath(const std::string& device) { return std::string(kScaleClassPath) + "\\" + device; }
 
-ka::UniqueKey CreateKey(const std::string& path) {
+ka::UniqueKey CreateKey(const std::string& path, REGSAM view) {
     ka::UniqueKey key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.put(), nullptr);
     return key;
-}
-
-void SetString(const std::string& path, const std::string& name, const std::string& value) {
-    auto key = CreateKey(path);
-    RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
-                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
 }
 }  // namespace
 
 ProfileFixture::~ProfileFixture() {
-    for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, it->c_str(), view_, 0);
     if (touchedProvider_) {
         if (hadProvider_) {
             SetString(kProviderPath, "LogFile", savedLogFile_);
         } else {
-            RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProviderPath);
+            RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kProviderPath, view_, 0);
         }
     }
+}
+
+void ProfileFixture::SetString(const std::string& path, const std::string& name, const std::string& value) const {
+    auto key = CreateKey(path, view_);
+    RegSetValueExA(key.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>(value.size() + 1));
 }
 
 void ProfileFixture::Track(const std::string& path) {
@@ -48,7 +48,7 @@ void ProfileFixture::SetDeviceString(const std::string& device, const std::strin
 
 void ProfileFixture::SetDeviceDword(const std::string& device, const std::string& name, DWORD value) {
     Track(DevicePath(device));
-    auto key = CreateKey(DevicePath(device));
+    auto key = CreateKey(DevicePath(device), view_);
     RegSetValueExA(key.get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
 }
 
@@ -56,7 +56,7 @@ void ProfileFixture::SetProviderString(const std::string& name, const std::strin
     if (!touchedProvider_) {
         touchedProvider_ = true;
         ka::UniqueKey key;
-        hadProvider_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviderPath, 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+        hadProvider_ = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kProviderPath, 0, KEY_READ | view_, key.put()) == ERROR_SUCCESS;
         if (hadProvider_) {
             char buffer[MAX_PATH] = {};
             DWORD size = sizeof buffer - 1;
@@ -72,7 +72,7 @@ void ProfileFixture::SetProviderString(const std::string& name, const std::strin
 
 void ProfileFixture::RemoveProviderKey() {
     if (!touchedProvider_) SetProviderString("LogFile", "c:\\OposAdmin.log");
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kProviderPath);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kProviderPath, view_, 0);
 }
 
 void ProfileFixture::WriteScaleProfile(const std::string& device, const std::string& port, const std::string& logFile,

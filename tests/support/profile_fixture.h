@@ -13,7 +13,12 @@ constexpr char kProviderPath[] = "SOFTWARE\\OLEforRetail\\ServiceInfo\\Kolvane-A
 
 class ProfileFixture {
 public:
+    // `view` (KEY_WOW64_32KEY or KEY_WOW64_64KEY) picks a registry view of 64-bit Windows; 0 is
+    // the calling program's own.
+    explicit ProfileFixture(REGSAM view = 0) noexcept : view_(view) {}
     ~ProfileFixture();
+    ProfileFixture(const ProfileFixture&) = delete;
+    ProfileFixture& operator=(const ProfileFixture&) = delete;
 
     // Creates (or opens) the device key and sets REG_SZ values; an empty name is the default value.
     void SetDeviceString(const std::string& device, const std::string& name, const std::string& value);
@@ -26,6 +31,8 @@ public:
 
 private:
     void Track(const std::string& path);
+    void SetString(const std::string& path, const std::string& name, const std::string& value) const;
+    REGSAM view_;
     std::vector<std::string> created_;
     bool touchedProvider_ = false;
     bool hadProvider_ = false;

@@ -11,6 +11,7 @@ namespace {
 constexpr DWORD kPipeBytes = 256 * 1024;
 
 std::wstring BesideThisProgram(const std::wstring& exeName) {
+    if (exeName.find_first_of(L"\\/:") != std::wstring::npos) return exeName;
     wchar_t path[MAX_PATH] = {};
     DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder(path, length);

@@ -1,5 +1,5 @@
 #pragma once
-// Runs one of our console tools from the test's own folder and collects what it printed.
+// Runs one of our console tools and collects what it printed.
 
 #include <windows.h>
 
@@ -14,7 +14,8 @@ struct ToolRun {
     std::string output;  // standard output and standard error together
 };
 
-// `commandLine` is everything after the program's name.
+// `exeName` is a program beside the test's own, or a full path; `commandLine` is everything after
+// the program's name.
 ToolRun RunTool(const std::wstring& exeName, const std::wstring& commandLine, DWORD timeoutMs);
 
 }  // namespace ka::test
