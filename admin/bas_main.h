@@ -23,6 +23,9 @@ void SetLogFilePath(winMain& form, const std::string& path);
 bool CreateDeviceInstance(winMain& form, const std::string& name);
 // Asks, then deletes the profile of the device selected in the instance list.
 bool DeleteDeviceInstance(winMain& form);
+// Where the registry views disagree about the selected device, asks which view to follow and
+// brings the other into step with it. False only when that failed.
+bool BringDeviceIntoStep(winMain& form);
 
 void EnableTestButtons(winMain& form, bool enabled);
 void EnableInstanceList(winMain& form, bool enabled);

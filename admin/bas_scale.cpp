@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <climits>
+#include <algorithm>
 
 #include "admin/bas_main.h"
 #include "admin/bas_win_reg.h"
@@ -19,6 +19,15 @@ using ka::profile::Value;
 constexpr char kDefaultValueName[] = "";
 constexpr char kSerialCommPath[] = "HARDWARE\\DEVICEMAP\\SERIALCOMM";
 
+// Only keys that name a service object in their default value are device profiles: in any view,
+// since an application of that view's bitness finds it there.
+bool IsDeviceProfile(const std::string& deviceClass, const std::string& name) {
+    for (const basWinReg::RegistryView& view : basWinReg::ProfileViews()) {
+        if (!basWinReg::GetProfileValueIn(view, deviceClass, name, kDefaultValueName, "").empty()) return true;
+    }
+    return false;
+}
+
 std::string DeviceSetting(const std::string& deviceName, const char* valueName, const std::string& defaultText) {
     return basWinReg::GetProfileValue(basMain::DeviceClass, deviceName, valueName, defaultText);
 }
@@ -26,15 +35,22 @@ std::string DeviceSetting(const std::string& deviceName, const char* valueName, 
 }  // namespace
 
 void RefreshDeviceList(winMain& form, const std::string& deviceClass) {
-    for (int index = 0; index <= SHRT_MAX; ++index) {
-        const std::string name = basWinReg::EnumDeviceName(deviceClass, static_cast<short>(index));
-        if (name.empty()) break;
-        // Only keys that name a service object in their default value are device profiles.
-        if (!basWinReg::GetProfileValue(deviceClass, name, kDefaultValueName, "").empty()) {
-            form.AddListEntry(MainControl::lstInstances, name);
-        }
+    for (const std::string& name : basWinReg::DeviceNames(deviceClass)) {
+        if (IsDeviceProfile(deviceClass, name)) form.AddListEntry(MainControl::lstInstances, name);
     }
     if (form.ListCount(MainControl::lstInstances) > 0) form.SelectListPosition(MainControl::lstInstances, 0);
+}
+
+std::string ViewStatus(const basWinReg::ViewComparison& views) {
+    const std::vector<basWinReg::RegistryView>& all = basWinReg::ProfileViews();
+    const std::vector<bool>& holds = views.holdsDevice;
+    const auto shown = std::find(holds.begin(), holds.end(), true);
+    if (all.size() < 2 || shown == holds.end()) return std::string();
+    // The panel shows the first view that holds the device.
+    const std::string shownView = all[static_cast<std::size_t>(shown - holds.begin())].name;
+    if (std::find(holds.begin(), holds.end(), false) != holds.end()) return "Only in the " + shownView + " view";
+    if (basWinReg::OutOfStep(views)) return "Views differ; " + shownView + " shown";
+    return "Same in both registry views";
 }
 
 std::string GetSerialPort(const std::string& deviceName, const std::string& defaultText) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "admin/bas_win_reg.h"
 #include "admin/setting_index.h"
 
 namespace vantorel {
@@ -12,9 +13,12 @@ class winMain;
 
 namespace vantorel::basScale {
 
-// Appends every device name of the class whose key has a non-empty default value, stopping at
-// the first index without a name, then selects the first entry when there is one.
+// Appends every device name of the class found in either registry view whose key has a
+// non-empty default value there, then selects the first entry when there is one.
 void RefreshDeviceList(winMain& form, const std::string& deviceClass);
+// How the device stands across the registry views, for the configuration panel: "" where Windows
+// has one view or the device is in none.
+std::string ViewStatus(const basWinReg::ViewComparison& views);
 
 std::string GetSerialPort(const std::string& deviceName, const std::string& defaultText);
 std::string GetBaudRate(const std::string& deviceName, const std::string& defaultText);

@@ -49,6 +49,7 @@ WindowClassAndStyle ClassAndStyle(ControlKind kind) {
     switch (kind) {
     case ControlKind::Label: return {WC_STATICA, child | SS_LEFT | SS_NOPREFIX, 0};
     case ControlKind::BorderedLabel: return {WC_STATICA, child | SS_LEFT | SS_NOPREFIX | SS_SUNKEN, 0};
+    case ControlKind::RightLabel: return {WC_STATICA, child | SS_RIGHT | SS_NOPREFIX, 0};
     case ControlKind::Panel: return {kPanelClass, child | WS_CLIPCHILDREN, WS_EX_CLIENTEDGE | WS_EX_CONTROLPARENT};
     case ControlKind::DropDownList: return {WC_COMBOBOXA, child | WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, 0};
     case ControlKind::Button: return {WC_BUTTONA, child | WS_TABSTOP | BS_PUSHBUTTON, 0};

@@ -15,6 +15,7 @@ namespace vantorel {
 enum class ControlKind {
     Label,
     BorderedLabel,   // a label with a single-line border
+    RightLabel,      // a label whose text ends at its right edge
     Panel,           // a container whose children report to the window
     DropDownList,    // selection only, nothing can be typed
     Button,

@@ -75,19 +75,6 @@ std::size_t SettingOf(MainControl list) {
     return setting;
 }
 
-// The Windows text of an error code, without its line end.
-std::string ErrorText(long code) {
-    char* text = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
-    std::string message = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
-    if (text) LocalFree(text);
-    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' '))
-        message.pop_back();
-    return message;
-}
-
 // Buttons and menu items, by the command they send.
 struct CommandRoute {
     MainControl id;
@@ -104,6 +91,7 @@ const CommandRoute kCommandRoutes[] = {
     {MainControl::btnReadWeight, &winMain::btnReadWeight_Click},
     {MainControl::btnZeroScale, &winMain::btnZeroScale_Click},
     {MainControl::btnSetLogFile, &winMain::btnSetLogFile_Click},
+    {MainControl::btnSyncViews, &winMain::btnSyncViews_Click},
 };
 
 bool IsList(MainControl id) {
@@ -184,7 +172,19 @@ bool RegisterMainClass(HINSTANCE instance) {
 std::string ResultCode(long code) { return std::string(opos::ResultName(code)) + " (" + std::to_string(code) + ")"; }
 
 std::string SettingNotWritten(const std::string& valueName, long code) {
-    return "The setting \"" + valueName + "\" could not be saved." + kLineBreak + ErrorText(code);
+    return "The setting \"" + valueName + "\" could not be saved." + kLineBreak + SystemErrorText(code);
+}
+
+std::string SystemErrorText(long code) {
+    char* text = nullptr;
+    const DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        static_cast<DWORD>(code), 0, reinterpret_cast<LPSTR>(&text), 0, nullptr);
+    std::string message = length && text ? std::string(text, length) : "Error " + std::to_string(code) + ".";
+    if (text) LocalFree(text);
+    while (!message.empty() && (message.back() == '\r' || message.back() == '\n' || message.back() == ' '))
+        message.pop_back();
+    return message;
 }
 
 std::unique_ptr<winMain> winMain::Create(HINSTANCE instance, int showCommand) {
@@ -227,6 +227,13 @@ bool winMain::CreateContents() {
     }
     toolTips_ = CreateToolTips(window_);
     for (const ToolTipSpec& tip : kMainToolTips) AddToolTip(toolTips_, Control(tip.control), tip.text);
+    // 32-bit Windows keeps one registry view: nothing to show or bring into step there.
+    if (basWinReg::ProfileViews().size() < 2) {
+        for (MainControl viewControl : {MainControl::lblViews, MainControl::btnSyncViews}) {
+            ShowWindow(Control(viewControl), SW_HIDE);
+            SetEnabled(viewControl, false);
+        }
+    }
     scCreated_ = SC.Create();
     return true;
 }
@@ -514,6 +521,19 @@ void winMain::btnZeroScale_Click() {
     SetControlText(MainControl::lblWeight, "");
 }
 
+void winMain::btnSyncViews_Click() { basMain::BringDeviceIntoStep(*this); }
+
+void winMain::ShowViewStatus() {
+    if (basWinReg::ProfileViews().size() < 2) return;
+    const std::string name = ControlText(MainControl::lstInstances);
+    const basWinReg::ViewComparison views =
+        name.empty() ? basWinReg::ViewComparison{} : basWinReg::CompareViews(basMain::DeviceClass, name);
+    viewsOutOfStep_ = basWinReg::OutOfStep(views);
+    SetControlText(MainControl::lblViews, basScale::ViewStatus(views));
+    // The command belongs to the configuration panel: offered while the panel is.
+    SetEnabled(MainControl::btnSyncViews, viewsOutOfStep_ && IsEnabled(MainControl::lstSerialPort));
+}
+
 void winMain::btnSetLogFile_Click() {
     winLogFile dialog(*this);
     dialog.SetDefaultLogFile(ControlText(MainControl::lblLogFile));
@@ -534,6 +554,7 @@ void winMain::lstInstances_Click() {
         basMain::EnableConfigControls(*this, true);
         SetEnabled(MainControl::btnEnableDevice, true);
     }
+    ShowViewStatus();
 }
 
 void winMain::ListChanged(MainControl list) {
@@ -544,11 +565,15 @@ void winMain::ListChanged(MainControl list) {
         const ka::profile::ValueSpec& schema = ka::profile::Schema(picked.value);
         const long rc =
             basWinReg::SetProfileValue(basMain::DeviceClass, name, schema.name, ControlText(list), schema.pickDescription);
-        if (rc == ERROR_SUCCESS) return;
+        if (rc == ERROR_SUCCESS) {
+            ShowViewStatus();
+            return;
+        }
         ShowMessage(window_, SettingNotWritten(schema.name, rc));
     }
     // Nothing was written: the list shows what is stored.
     ShowStoredSetting(setting, name);
+    ShowViewStatus();
 }
 
 void winMain::lstSerialPort_Click() { ListChanged(MainControl::lstSerialPort); }

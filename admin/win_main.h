@@ -22,6 +22,8 @@ std::string ResultCode(long code);
 // The message for a profile setting that could not be written: its value name and the Windows
 // text of the error.
 std::string SettingNotWritten(const std::string& valueName, long code);
+// The Windows text of an error code, without its line end.
+std::string SystemErrorText(long code);
 
 class winMain {
 public:
@@ -50,6 +52,10 @@ public:
     // Selects a position as the program does; when the instance list's selection changes, its
     // handler runs at once and shows the device.
     void SelectListPosition(MainControl list, int position);
+    // Shows how the selected device stands in the registry views, and offers to bring them into
+    // step where they differ. Nothing where Windows has one view.
+    void ShowViewStatus();
+    bool ViewsOutOfStep() const noexcept { return viewsOutOfStep_; }
 
     void Form_Load();
     void mnuUpdateDeviceInstances_Click();
@@ -62,6 +68,7 @@ public:
     void btnReadWeight_Click();
     void btnZeroScale_Click();
     void btnSetLogFile_Click();
+    void btnSyncViews_Click();
     void lstInstances_Click();
     void lstSerialPort_Click();
     void lstBaudRate_Click();
@@ -103,6 +110,8 @@ private:
     // Per setting list, the position of the extra entry that shows a stored text outside the
     // list's vocabulary, or -1.
     std::array<int, kSettingListCount> extraEntries_{-1, -1, -1, -1};
+    // The selected device is in one registry view only, or differs between them.
+    bool viewsOutOfStep_ = false;
 };
 
 }  // namespace vantorel

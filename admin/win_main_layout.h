@@ -36,6 +36,8 @@ enum class MainControl : int {
     btnZeroScale,
     btnReadWeight,
     lblWeight,
+    lblViews,
+    btnSyncViews,
     mnuFile = 2000,
     mnuUpdateDeviceInstances,
     mnuSep1,
@@ -59,6 +61,8 @@ inline constexpr ControlSpec kMainControls[] = {
     {Id(MC::btnAdd), Id(MC::Picture1), ControlKind::Button, "&Add", {3360, 120, 1185, 315}, nullptr},
     {Id(MC::btnRemove), Id(MC::Picture1), ControlKind::Button, "&Remove", {4680, 120, 1185, 315}, nullptr},
     {Id(MC::lblConfig), kWindowItself, ControlKind::Label, "Configuration", {120, 1200, 3255, 255}, &kBoldLabelFont},
+    // How the shown device stands in the two registry views of 64-bit Windows; hidden where there is one.
+    {Id(MC::lblViews), kWindowItself, ControlKind::RightLabel, "", {3480, 1200, 2655, 255}, nullptr},
     {Id(MC::picConfiguration), kWindowItself, ControlKind::Panel, nullptr, {120, 1440, 6015, 2055}, nullptr},
     {Id(MC::Label2), Id(MC::picConfiguration), ControlKind::Label, "Serial Port:", {120, 120, 975, 255}, nullptr},
     {Id(MC::lstSerialPort), Id(MC::picConfiguration), ControlKind::DropDownList, nullptr, {120, 360, 1215, 315}, nullptr},
@@ -72,6 +76,7 @@ inline constexpr ControlSpec kMainControls[] = {
     {Id(MC::btnSetLogFile), Id(MC::picConfiguration), ControlKind::Button, "&Set Log File", {4560, 1080, 1185, 315}, nullptr},
     {Id(MC::Label5), Id(MC::picConfiguration), ControlKind::Label, "Verbosity:", {120, 1680, 855, 255}, nullptr},
     {Id(MC::lstVerbosity), Id(MC::picConfiguration), ControlKind::DropDownList, nullptr, {960, 1560, 3375, 315}, nullptr},
+    {Id(MC::btnSyncViews), Id(MC::picConfiguration), ControlKind::Button, "Sync &Views", {4560, 1560, 1185, 315}, nullptr},
     {Id(MC::Label1), kWindowItself, ControlKind::Label, "Test", {120, 3720, 3255, 255}, &kBoldLabelFont},
     {Id(MC::picTest), kWindowItself, ControlKind::Panel, nullptr, {120, 3960, 6015, 1095}, nullptr},
     {Id(MC::btnEnableDevice), Id(MC::picTest), ControlKind::Button, "&Enable Scale", {120, 120, 1185, 315}, &kArialFont},
@@ -89,6 +94,7 @@ struct ToolTipSpec {
 inline constexpr ToolTipSpec kMainToolTips[] = {
     {MC::btnAdd, "New Device Instance"},
     {MC::btnRemove, "Delete Device Instance"},
+    {MC::btnSyncViews, "Bring Registry Views into Step"},
 };
 
 struct ListEntries {

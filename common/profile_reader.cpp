@@ -17,16 +17,16 @@ long OpenProfileKey(const std::string& keyPath, REGSAM access, ka::UniqueKey& ke
     const std::size_t separator = keyPath.rfind(kPathSeparator);
     if (separator == std::string::npos) return RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, access, key.put());
     ka::UniqueKey parent;
-    const LONG result =
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.substr(0, separator).c_str(), 0, KEY_READ, parent.put());
+    const LONG result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.substr(0, separator).c_str(), 0,
+                                      KEY_READ | (access & KEY_WOW64_RES), parent.put());
     if (result != ERROR_SUCCESS) return result;
     return RegOpenKeyExA(parent.get(), keyPath.c_str() + separator + 1, 0, access, key.put());
 }
 
-long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text) {
+long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text, REGSAM view) {
     try {
         ka::UniqueKey key;
-        LONG result = OpenProfileKey(keyPath, KEY_READ, key);
+        LONG result = OpenProfileKey(keyPath, KEY_READ | view, key);
         if (result != ERROR_SUCCESS) return result;
         const char* name = valueName && *valueName ? valueName : nullptr;
         std::vector<char> data;

@@ -13,13 +13,15 @@ namespace ka::profile {
 // Opens a key under HKEY_LOCAL_MACHINE with the access asked for, and answers the registry's
 // result. A device name may be as long as the registry allows (255 characters), which makes its
 // profile's path longer than the MAX_PATH characters the ANSI registry functions take: the key
-// is opened within its parent.
+// is opened within its parent. A registry view named in `access` (KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY) holds for both steps.
 long OpenProfileKey(const std::string& keyPath, REGSAM access, ka::UniqueKey& key);
 
 // 0 with the REG_SZ value's own text (its description cut), or a Windows error code:
 // ERROR_INVALID_DATATYPE for a value of another type. The key is opened for reading only, so a
 // user who may not change the profile still reads it; the buffer is sized from the registry's
 // answer, so a value of any length reads whole. A null or empty value name reads the default value.
-long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text);
+// `view` names the registry view to read (0: the process's own).
+long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text, REGSAM view = 0);
 
 }  // namespace ka::profile

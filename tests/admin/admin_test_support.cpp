@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "admin/bas_win_reg.h"
 #include "common/unique_handle.h"
 
 namespace ka::test {
@@ -16,14 +17,14 @@ DialogScript* activeScript = nullptr;
 
 }  // namespace
 
-bool KeyExists(const std::string& path) {
+bool KeyExists(const std::string& path, REGSAM view) {
     ka::UniqueKey key;
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) == ERROR_SUCCESS;
+    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
-std::string StoredText(const std::string& path, const std::string& valueName) {
+std::string StoredText(const std::string& path, const std::string& valueName, REGSAM view) {
     ka::UniqueKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, key.put()) != ERROR_SUCCESS) return kAbsent;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | view, key.put()) != ERROR_SUCCESS) return kAbsent;
     char buffer[1024] = {};
     DWORD size = sizeof buffer - 1;
     DWORD type = 0;
@@ -35,9 +36,10 @@ std::string StoredText(const std::string& path, const std::string& valueName) {
     return buffer;
 }
 
-void WriteText(const std::string& path, const std::string& valueName, const std::string& text) {
+void WriteText(const std::string& path, const std::string& valueName, const std::string& text, REGSAM view) {
     ka::UniqueKey key;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, key.put(), nullptr);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, key.put(),
+                    nullptr);
     RegSetValueExA(key.get(), valueName.empty() ? nullptr : valueName.c_str(), 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(text.c_str()), static_cast<DWORD>(text.size() + 1));
 }
@@ -55,41 +57,58 @@ std::string ErrorText(long code) {
     return message;
 }
 
-void DeleteTree(const std::string& path) {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, path.c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, path.c_str());
+void DeleteTree(const std::string& path, REGSAM view) {
+    {
+        ka::UniqueKey key;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_ALL_ACCESS | view, key.put()) == ERROR_SUCCESS)
+            RegDeleteTreeA(key.get(), nullptr);
+    }
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), view, 0);
+}
+
+std::vector<REGSAM> ProfileViewFlags() {
+    std::vector<REGSAM> flags;
+    for (const auto& view : vantorel::basWinReg::ProfileViews()) flags.push_back(view.flag);
+    return flags;
 }
 
 KeysSetAside::KeysSetAside(std::vector<std::string> paths) : paths_(std::move(paths)) {
     static int sets = 0;
     backupRoot_ = std::string(kBackupRoot) + "\\" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++sets);
-    DeleteTree(backupRoot_);
-    for (std::size_t i = 0; i < paths_.size(); ++i) {
-        if (!KeyExists(paths_[i])) continue;
-        ka::UniqueKey source;
-        ka::UniqueKey backup;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, paths_[i].c_str(), 0, KEY_READ, source.put());
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                        backup.put(), nullptr);
-        RegCopyTreeA(source.get(), nullptr, backup.get());
-        source.reset();
-        DeleteTree(paths_[i]);
+    // The backup lies under SOFTWARE too, so each view keeps its own.
+    for (const REGSAM view : ProfileViewFlags()) {
+        DeleteTree(backupRoot_, view);
+        for (std::size_t i = 0; i < paths_.size(); ++i) {
+            if (!KeyExists(paths_[i], view)) continue;
+            ka::UniqueKey source;
+            ka::UniqueKey backup;
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, paths_[i].c_str(), 0, KEY_READ | view, source.put());
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
+                            backup.put(), nullptr);
+            RegCopyTreeA(source.get(), nullptr, backup.get());
+            source.reset();
+            DeleteTree(paths_[i], view);
+        }
     }
 }
 
 KeysSetAside::~KeysSetAside() {
+    for (const REGSAM view : ProfileViewFlags()) Restore(view);
+}
+
+void KeysSetAside::Restore(REGSAM view) {
     for (std::size_t i = 0; i < paths_.size(); ++i) {
-        DeleteTree(paths_[i]);
-        if (!KeyExists(BackupPath(i))) continue;
+        DeleteTree(paths_[i], view);
+        if (!KeyExists(BackupPath(i), view)) continue;
         ka::UniqueKey backup;
         ka::UniqueKey restored;
-        RegOpenKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, KEY_READ, backup.put());
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, paths_[i].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, BackupPath(i).c_str(), 0, KEY_READ | view, backup.put());
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, paths_[i].c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr,
                         restored.put(), nullptr);
         RegCopyTreeA(backup.get(), nullptr, restored.get());
     }
-    DeleteTree(backupRoot_);
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, kBackupRoot);  // only when no other set is still aside
+    DeleteTree(backupRoot_, view);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kBackupRoot, view, 0);  // only when no other set is still aside
 }
 
 std::string KeysSetAside::BackupPath(std::size_t index) const { return backupRoot_ + "\\" + std::to_string(index); }
@@ -107,8 +126,10 @@ MessageRecorder::MessageRecorder() {
 MessageRecorder::~MessageRecorder() { vantorel::ReplaceMessageBox(std::move(previous_)); }
 
 int MessageRecorder::Answer(const vantorel::MessageRequest& request) {
-    if ((request.style & MB_TYPEMASK) != MB_YESNO) return IDOK;
-    if (answers_.empty()) return IDNO;
+    const UINT buttons = request.style & MB_TYPEMASK;
+    if (buttons != MB_YESNO && buttons != MB_YESNOCANCEL) return IDOK;
+    // A question beyond the answers given gets the answer that changes nothing.
+    if (answers_.empty()) return buttons == MB_YESNOCANCEL ? IDCANCEL : IDNO;
     const int answer = answers_.front();
     answers_.pop_front();
     return answer;

@@ -17,7 +17,8 @@
 
 namespace ka::test {
 
-// Moves registry keys (under HKEY_LOCAL_MACHINE) aside for the test and puts them back afterwards.
+// Moves registry keys (under HKEY_LOCAL_MACHINE, in every view the profiles are kept in) aside
+// for the test and puts them back afterwards.
 class KeysSetAside {
 public:
     explicit KeysSetAside(std::vector<std::string> paths);
@@ -27,6 +28,7 @@ public:
 
 private:
     std::string BackupPath(std::size_t index) const;
+    void Restore(REGSAM view);
     std::vector<std::string> paths_;
     std::string backupRoot_;
 };
@@ -37,12 +39,15 @@ public:
     CleanProfiles();
 };
 
-bool KeyExists(const std::string& path);
+// The flags of the registry views the administrator keeps the profiles in (one 0 on 32-bit Windows).
+std::vector<REGSAM> ProfileViewFlags();
+// `view` names a registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY); 0 is the test's own.
+bool KeyExists(const std::string& path, REGSAM view = 0);
 // The REG_SZ text of a value, or "<absent>" when it is missing or of another type.
-std::string StoredText(const std::string& path, const std::string& valueName);
-void WriteText(const std::string& path, const std::string& valueName, const std::string& text);
+std::string StoredText(const std::string& path, const std::string& valueName, REGSAM view = 0);
+void WriteText(const std::string& path, const std::string& valueName, const std::string& text, REGSAM view = 0);
 void DeleteValue(const std::string& path, const std::string& valueName);
-void DeleteTree(const std::string& path);
+void DeleteTree(const std::string& path, REGSAM view = 0);
 // The system's text for a Windows error code, without its line end.
 std::string ErrorText(long code);
 
@@ -54,7 +59,8 @@ public:
     MessageRecorder(const MessageRecorder&) = delete;
     MessageRecorder& operator=(const MessageRecorder&) = delete;
 
-    // Answers for Yes/No questions, used in order; a question beyond them is answered No.
+    // Answers for Yes/No(/Cancel) questions, used in order; a question beyond them is answered No,
+    // or Cancel where it offers that.
     void AnswerNext(int answer) { answers_.push_back(answer); }
     std::vector<std::string> Texts() const;
     // The message at `index` as "title | text | style", for one comparison with Shown().

@@ -105,7 +105,7 @@ TEST_F(BasWinReg, GetProfileValueCutsTheDescriptionAndItsBlanksOnly) {
 
 TEST_F(BasWinReg, DeviceKeyExistsComparesTheExactName) {
     ASSERT_EQ(CreateProfileKey("Scale", kDevice), 0);
-    WriteText(kDeviceKey, "SerialPort", "COM3");
+    ASSERT_EQ(SetProfileValue("Scale", kDevice, "SerialPort", "COM3", ""), 0);
     EXPECT_EQ(DeviceKeyExists("Scale", "front scale"), 1);
     EXPECT_EQ(DeviceKeyExists("Scale", "Front Scale"), 0);
     // ... although opening the capitalised name reaches the same key.

@@ -61,6 +61,7 @@ const Placement kPlacements[] = {
     {MC::btnAdd, MC::Picture1, 3360, 120, 1185, 315, "&Add"},
     {MC::btnRemove, MC::Picture1, 4680, 120, 1185, 315, "&Remove"},
     {MC::lblConfig, kWindow, 120, 1200, 3255, 255, "Configuration"},
+    {MC::lblViews, kWindow, 3480, 1200, 2655, 255, ""},
     {MC::picConfiguration, kWindow, 120, 1440, 6015, 2055, ""},
     {MC::Label2, MC::picConfiguration, 120, 120, 975, 255, "Serial Port:"},
     {MC::lstSerialPort, MC::picConfiguration, 120, 360, 1215, -1, ""},
@@ -73,6 +74,7 @@ const Placement kPlacements[] = {
     {MC::btnSetLogFile, MC::picConfiguration, 4560, 1080, 1185, 315, "&Set Log File"},
     {MC::Label5, MC::picConfiguration, 120, 1680, 855, 255, "Verbosity:"},
     {MC::lstVerbosity, MC::picConfiguration, 960, 1560, 3375, -1, ""},
+    {MC::btnSyncViews, MC::picConfiguration, 4560, 1560, 1185, 315, "Sync &Views"},
     {MC::Label1, kWindow, 120, 3720, 3255, 255, "Test"},
     {MC::picTest, kWindow, 120, 3960, 6015, 1095, ""},
     {MC::btnEnableDevice, MC::picTest, 120, 120, 1185, 315, "&Enable Scale"},
@@ -143,6 +145,7 @@ TEST_F(MainLayout, LabelsAndTestButtonsHaveTheirFonts) {
 TEST_F(MainLayout, InstanceButtonsCarryTheirToolTips) {
     EXPECT_EQ(ToolTipOf(MC::btnAdd), "New Device Instance");
     EXPECT_EQ(ToolTipOf(MC::btnRemove), "Delete Device Instance");
+    EXPECT_EQ(ToolTipOf(MC::btnSyncViews), "Bring Registry Views into Step");
 }
 
 TEST_F(MainLayout, SettingListsAreSelectionOnlyWithTheirEntries) {

@@ -14,9 +14,12 @@ namespace ka::test {
 
 class ReadOnlyKey {
 public:
-    explicit ReadOnlyKey(const std::string& path, HKEY root = HKEY_LOCAL_MACHINE) : root_(root), path_(path) {
+    // `view` names a registry view (KEY_WOW64_32KEY, KEY_WOW64_64KEY); 0 is the test's own.
+    explicit ReadOnlyKey(const std::string& path, HKEY root = HKEY_LOCAL_MACHINE, REGSAM view = 0)
+        : root_(root), path_(path), view_(view) {
         ka::UniqueKey key;
-        if (RegOpenKeyExA(root_, path_.c_str(), 0, READ_CONTROL | WRITE_DAC, key.put()) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExA(root_, path_.c_str(), 0, READ_CONTROL | WRITE_DAC | view_, key.put()) != ERROR_SUCCESS)
+            return;
         DWORD size = 0;
         RegGetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, nullptr, &size);
         saved_.resize(size);
@@ -31,7 +34,7 @@ public:
     ~ReadOnlyKey() {
         if (!applied_) return;
         ka::UniqueKey key;
-        if (RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC, key.put()) == ERROR_SUCCESS)
+        if (RegOpenKeyExA(root_, path_.c_str(), 0, WRITE_DAC | view_, key.put()) == ERROR_SUCCESS)
             RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, saved_.data());
     }
     ReadOnlyKey(const ReadOnlyKey&) = delete;
@@ -41,6 +44,7 @@ public:
 private:
     HKEY root_;
     std::string path_;
+    REGSAM view_;
     std::vector<BYTE> saved_;
     bool applied_ = false;
 };
