@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "admin/win_add_instance.h"
+#include "admin/win_main_layout.h"
 #include "tests/service/cable_fixture.h"
 #include "tests/tools/control_under_test.h"
 #include "tests/tools/tool_process.h"
@@ -25,12 +27,73 @@ constexpr long kReadMs = 2000;
 constexpr DWORD kToolMs = 60000;
 constexpr int kReadsEach = 8;
 
-// A program of the 32-bit tree, by its Windows path.
-std::wstring ThirtyTwoBit(const wchar_t* program) {
-    std::wstring path = L"Z:" + std::wstring(KA_DELIVERABLE_BIN) + L"/" + program;
+constexpr char kAdminDevice[] = "Wow Admin Scale";
+constexpr char kAdminKey[] = "wow admin scale";  // the administrator makes keys in lower case
+constexpr DWORD kWindowMs = 30000;
+
+// A program of the 32-bit tree (or, from `folder`, of what it ships), by its Windows path.
+std::wstring ThirtyTwoBit(const wchar_t* program, const wchar_t* folder = L"") {
+    std::wstring path = L"Z:" + std::wstring(KA_DELIVERABLE_BIN) + L"/" + folder + program;
     for (wchar_t& c : path)
         if (c == L'/') c = L'\\';
     return path;
+}
+
+// Polls for a condition of another process, every 50 ms, at most `timeoutMs`.
+template <typename Condition>
+bool WaitUntil(Condition condition, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    while (!condition()) {
+        if (GetTickCount64() >= deadline) return false;
+        Sleep(50);
+    }
+    return true;
+}
+
+struct FoundWindow {
+    DWORD process;
+    const char* className;  // null: any
+    const char* caption;    // null: any
+    HWND window = nullptr;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM lParam) {
+    auto* found = reinterpret_cast<FoundWindow*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[64] = {};
+    char caption[128] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, caption, sizeof caption);
+    if (owner == found->process && IsWindowVisible(window) &&
+        (!found->className || std::string(className) == found->className) &&
+        (!found->caption || std::string(caption) == found->caption)) {
+        found->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND TopWindow(DWORD process, const char* className, const char* caption) {
+    FoundWindow found{process, className, caption};
+    EnumWindows(&MatchWindow, reinterpret_cast<LPARAM>(&found));
+    return found.window;
+}
+
+// The text of a value in one registry view, or "<none>".
+std::string ViewValue(REGSAM view, const std::string& key, const char* name) {
+    UniqueKey opened;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, opened.put()) != ERROR_SUCCESS) {
+        return "<none>";
+    }
+    char text[256] = {};
+    DWORD bytes = sizeof text - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(opened.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes) != ERROR_SUCCESS ||
+        type != REG_SZ) {
+        return "<none>";
+    }
+    return text;
 }
 
 std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
@@ -173,6 +236,92 @@ TEST_F(Wow64Test, BothBitnessesWriteOneLog) {
             << "a line split or mixed: [" << line << "]";
     }
     EXPECT_EQ(headers, 1u) << "the header block once, at the start";
+}
+
+// The shipped 32-bit administrator, driven by messages as a technician's clicks drive it, writes a
+// new profile into both views; both bitnesses then weigh on it.
+TEST_F(Wow64Test, TheShippedAdministratorsDeviceWeighsInBothBitnesses) {
+    using vantorel::MC;
+    const std::string key = std::string(kScaleClassPath) + "\\" + kAdminKey;
+    struct Cleanup {
+        std::string key;
+        ~Cleanup() {
+            for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), view, 0);
+        }
+    } cleanup{key};
+
+    const std::wstring program = ThirtyTwoBit(L"Vantorel.exe", L"../package/shipped/");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    ASSERT_TRUE(CreateProcessW(program.c_str(), nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &started))
+        << "GLE=" << GetLastError() << " " << Narrow(program);
+    UniqueHandle process(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    struct Ender {
+        HANDLE process;
+        ~Ender() {
+            if (WaitForSingleObject(process, 0) == WAIT_TIMEOUT) TerminateProcess(process, 1);
+        }
+    } ender{process.get()};
+
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (main = TopWindow(started.dwProcessId, "VantorelMain", nullptr)) != nullptr; }, kWindowMs));
+    PostMessageA(main, WM_COMMAND, MAKEWPARAM(vantorel::Id(MC::btnAdd), BN_CLICKED), 0);
+    HWND dialog = nullptr;
+    ASSERT_TRUE(WaitUntil([&] { return (dialog = TopWindow(started.dwProcessId, nullptr, "New Device")) != nullptr; }, kWindowMs));
+    SendMessageA(GetDlgItem(dialog, vantorel::winAddInstance::txtDevName), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(kAdminDevice));
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    ASSERT_TRUE(WaitUntil([&] { return ViewValue(KEY_WOW64_64KEY, key, "StopBits") != "<none>"; }, kWindowMs))
+        << "the new profile did not reach the 64-bit view";
+
+    // Picks in the configuration panel, as a selection change sends them.
+    const struct {
+        MC list;
+        WPARAM entry;
+    } picks[] = {{MC::lstBaudRate, 4}, {MC::lstParity, 0}};
+    for (const auto& pick : picks) {
+        HWND list = GetDlgItem(GetDlgItem(main, vantorel::Id(MC::picConfiguration)), vantorel::Id(pick.list));
+        ASSERT_NE(list, nullptr);
+        SendMessageA(list, CB_SETCURSEL, pick.entry, 0);
+        SendMessageA(GetParent(list), WM_COMMAND, MAKEWPARAM(vantorel::Id(pick.list), CBN_SELCHANGE),
+                     reinterpret_cast<LPARAM>(list));
+    }
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(process.get(), kWindowMs), WAIT_OBJECT_0) << "Vantorel did not end";
+
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        SCOPED_TRACE(view == KEY_WOW64_32KEY ? "32-bit view" : "64-bit view");
+        EXPECT_EQ(ViewValue(view, key, nullptr), "KolvaneAris.ScaleTRM07");
+        EXPECT_EQ(ViewValue(view, key, "BaudRate"), "19200  ||| Baud rate of connection between scale and POS terminal");
+        EXPECT_EQ(ViewValue(view, key, "Parity"), "None");
+        EXPECT_EQ(ViewValue(view, key, "SerialPort"), "COM1  ||| Serial port this scale is plugged into.");
+    }
+    // The cables are pseudo-terminals, which take 8 data bits only; the administrator keeps 7.
+    for (ProfileFixture* view : {&view32_, &view64_}) view->SetDeviceString(kAdminKey, "DataSize", "8");
+
+    ControlUnderTest control;
+    ka::com::ApplicationEvents sink;
+    ASSERT_TRUE(control.Create());
+    ASSERT_TRUE(control.Connect(sink));
+    ASSERT_EQ(control.Open(kAdminDevice), 0);
+    ASSERT_EQ(control.Claim(kClaimTimeoutMs), 0);
+    control.PutBool(control::kDeviceEnabled, true);
+    ASSERT_EQ(control.ResultCode(), 0);
+    long weight = 0;
+    EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
+    EXPECT_EQ(weight, kWeight64);
+    control.PutBool(control::kAsyncMode, true);
+    control.PutBool(control::kDataEventEnabled, true);
+    EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
+    ASSERT_TRUE(AwaitEvents(sink, 1, kPatienceMs));
+    EXPECT_EQ(sink.Events()[0].value, kWeight64);
+    EXPECT_EQ(control.Close(), 0);
+
+    const ToolRun run = Scalectl32(L"demo \"Wow Admin Scale\"");
+    EXPECT_EQ(run.exitCode, 0u) << run.output;
+    EXPECT_NE(run.output.find("DataEvent ............... SUCCESS (0)  6.464 lb (6464)"), std::string::npos) << run.output;
 }
 
 }  // namespace
