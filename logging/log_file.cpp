@@ -1,5 +1,6 @@
 #include "logging/log_file.h"
 
+#include <cwctype>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -12,7 +13,7 @@ namespace zel {
 
 namespace {
 
-constexpr char kRollsName[] = "ZelLog-LogFile-Rolls";
+constexpr char kStateName[] = "ZelLog-LogFile-State";
 // Every handle lets the others write and lets the roller rename the file under them.
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // Appending only: each write lands at the end, wherever another process left it.
@@ -20,6 +21,9 @@ constexpr DWORD kAppendAccess = FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHR
 // The link itself is opened, never what it points to.
 constexpr DWORD kOpenFlags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT;
 constexpr DWORD kRollRetryMs = 1000;
+// How often a process checks the shared size against the file: it may be changed by others than
+// the log, or deleted by a technician (every handle lets others delete it).
+constexpr unsigned kWritesBetweenChecks = 64;
 // The longest name a handle can report, in characters.
 constexpr std::size_t kLongestName = 32768;
 
@@ -27,8 +31,8 @@ bool QueryStandard(HANDLE file, FILE_STANDARD_INFO& info) noexcept {
     return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) != FALSE;
 }
 
-// The last name of the full path `path` stands for, as a handle reports names.
-std::wstring RequestedName(const char* path) {
+// The full path `path` stands for, and where its last name begins; empty when there is none.
+std::wstring FullPath(const char* path, std::size_t& nameStart) {
     const std::wstring wide = ka::com::AnsiToWide(path);
     const DWORD size = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (size == 0) return {};
@@ -36,7 +40,19 @@ std::wstring RequestedName(const char* path) {
     wchar_t* name = nullptr;
     const DWORD length = GetFullPathNameW(wide.c_str(), size, &full[0], &name);
     if (length == 0 || length >= size || !name) return {};
-    return name;
+    nameStart = static_cast<std::size_t>(name - full.data());
+    full.resize(length);
+    return full;
+}
+
+// Which file a shared size belongs to: FNV-1a over the full path, letters folded, never 0.
+ULONGLONG FileKey(const std::wstring& fullPath) noexcept {
+    ULONGLONG key = 14695981039346656037ULL;
+    for (wchar_t c : fullPath) {
+        key ^= static_cast<ULONGLONG>(towupper(c));
+        key *= 1099511628211ULL;
+    }
+    return key != 0 ? key : 1;
 }
 
 // True when the open file's own last name is `name`. A symbolic link that the system does not
@@ -101,18 +117,15 @@ long OpenUnredirected(const char* path, const std::wstring& name, ka::UniqueFile
     return 0;
 }
 
-void WriteWhole(HANDLE file, const char* bytes, std::size_t length) noexcept {
-    DWORD written = 0;
-    WriteFile(file, bytes, static_cast<DWORD>(length), &written, nullptr);
-}
-
 }  // namespace
 
 LogFile::LogFile() {
-    rollsMapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(LONG), kRollsName));
-    if (rollsMapping_) rollsView_.reset(MapViewOfFile(rollsMapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(LONG)));
-    if (!rollsView_) {
-        throw std::runtime_error(std::string("cannot share ") + kRollsName + ", error " + std::to_string(GetLastError()));
+    stateMapping_.reset(CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, sizeof(SharedState), kStateName));
+    if (stateMapping_) {
+        stateView_.reset(MapViewOfFile(stateMapping_.get(), FILE_MAP_READ | FILE_MAP_WRITE, 0, 0, sizeof(SharedState)));
+    }
+    if (!stateView_) {
+        throw std::runtime_error(std::string("cannot share ") + kStateName + ", error " + std::to_string(GetLastError()));
     }
 }
 
@@ -120,8 +133,11 @@ long LogFile::Open(const char* path, std::string header) {
     Close();
     if (!path) return ERROR_INVALID_PARAMETER;
     try {
-        fileName_ = RequestedName(path);
-        if (fileName_.empty()) return ERROR_INVALID_NAME;
+        std::size_t nameStart = 0;
+        const std::wstring fullPath = FullPath(path, nameStart);
+        if (fullPath.empty()) return ERROR_INVALID_NAME;
+        fileName_ = fullPath.substr(nameStart);
+        fileKey_ = FileKey(fullPath);
         path_ = path;
         olderPath_ = OlderGenerationPath(path_);
         header_ = std::move(header);
@@ -129,7 +145,8 @@ long LogFile::Open(const char* path, std::string header) {
         Close();
         return ERROR_NOT_ENOUGH_MEMORY;
     }
-    const long result = Reopen();
+    std::uint64_t size = 0;
+    const long result = Reopen(size);
     if (result != 0) Close();
     return result;
 }
@@ -139,16 +156,35 @@ void LogFile::Close() noexcept {
     path_.clear();
     olderPath_.clear();
     fileName_.clear();
+    fileKey_ = 0;
     header_.clear();
 }
 
 void LogFile::Append(const char* bytes, std::size_t length) noexcept {
     if (path_.empty()) return;
+    std::uint64_t size = 0;
+    if (!FollowsCurrentFile(size) && Reopen(size) != 0) return;
+    // A roll-over that cannot happen now leaves the line in the current file.
+    if (PassesLimit(size, length)) RollOver(size);
+    if (!file_) return;
+    DWORD written = 0;
+    WriteFile(file_.get(), bytes, static_cast<DWORD>(length), &written, nullptr);
+    Record(size + written);
+}
+
+bool LogFile::FollowsCurrentFile(std::uint64_t& size) noexcept {
+    volatile SharedState& shared = Shared();
+    if (!file_ || rollsSeen_ != shared.rolls) return false;
+    if (shared.fileKey == fileKey_ && ++writesUnchecked_ < kWritesBetweenChecks) {
+        size = shared.size;
+        return true;
+    }
+    writesUnchecked_ = 0;
     FILE_STANDARD_INFO info;
-    if (!NamesCurrentFile(info) && (Reopen() != 0 || !QueryStandard(file_.get(), info))) return;
-    // A roll that cannot happen now leaves the line in the current file.
-    if (PassesLimit(static_cast<std::uint64_t>(info.EndOfFile.QuadPart), length)) RollOver();
-    if (file_) WriteWhole(file_.get(), bytes, length);
+    // A deleted file is replaced by a new one.
+    if (!QueryStandard(file_.get(), info) || info.DeletePending || info.NumberOfLinks == 0) return false;
+    size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
+    return true;
 }
 
 bool LogFile::PassesLimit(std::uint64_t size, std::size_t length) const noexcept {
@@ -158,25 +194,26 @@ bool LogFile::PassesLimit(std::uint64_t size, std::size_t length) const noexcept
     return limit != 0 && size > header_.size() && size + length > limit;
 }
 
-long LogFile::Reopen() noexcept {
+long LogFile::Reopen(std::uint64_t& size) noexcept {
     file_.reset();
-    rollsSeen_ = SharedRolls();
+    rollsSeen_ = Shared().rolls;
+    writesUnchecked_ = 0;
     ka::UniqueFile file;
     FILE_STANDARD_INFO info;
     const long result = OpenUnredirected(path_.c_str(), fileName_, file, info);
     if (result != 0) return result;
-    if (info.EndOfFile.QuadPart == 0) WriteWhole(file.get(), header_.data(), header_.size());
+    size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
+    if (size == 0) {
+        DWORD written = 0;
+        WriteFile(file.get(), header_.data(), static_cast<DWORD>(header_.size()), &written, nullptr);
+        size = written;
+    }
     file_ = std::move(file);
+    Record(size);
     return 0;
 }
 
-bool LogFile::NamesCurrentFile(FILE_STANDARD_INFO& info) noexcept {
-    if (!file_ || rollsSeen_ != SharedRolls() || !QueryStandard(file_.get(), info)) return false;
-    // Every handle lets others delete the file; a deleted one is replaced by a new file.
-    return !info.DeletePending && info.NumberOfLinks != 0;
-}
-
-bool LogFile::RollOver() noexcept {
+bool LogFile::RollOver(std::uint64_t& size) noexcept {
     const ULONGLONG now = GetTickCount64();
     if (now < nextRollTick_) return false;
     // Renaming onto the older generation replaces whatever name stands there, a planted link
@@ -187,10 +224,14 @@ bool LogFile::RollOver() noexcept {
         nextRollTick_ = now + kRollRetryMs;
         return false;
     }
-    InterlockedIncrement(static_cast<LONG volatile*>(rollsView_.get()));
-    return Reopen() == 0;
+    InterlockedIncrement(&Shared().rolls);
+    return Reopen(size) == 0;
 }
 
-LONG LogFile::SharedRolls() const noexcept { return *static_cast<LONG volatile*>(rollsView_.get()); }
+void LogFile::Record(std::uint64_t size) noexcept {
+    volatile SharedState& shared = Shared();
+    shared.fileKey = fileKey_;
+    shared.size = size;
+}
 
 }  // namespace zel
