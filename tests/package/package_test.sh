@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The installer package under Wine, in a prefix and on a cable of its own, walked through a
-# terminal's life: a silent install that weighs, a repair after the registration and a file
-# were deleted and another damaged, a silent uninstall that leaves the shop's profile and log,
-# then an upgrade from an earlier package and a refused downgrade. The files installed are the
+# terminal's life: a silent install that makes the log folder, names a file there as the log and
+# weighs, a repair after the registration and a file were deleted and another damaged, a silent
+# uninstall that leaves the shop's profile, log folder, log setting and log, then an upgrade from
+# an earlier package and a refused downgrade. A log setting the shop made is kept throughout. The files installed are the
 # shipped ones, without debug information, which the symbols archive beside the package holds.
 # Each check prints one line; the test fails when any check does. The prefix is removed when
 # every check passed.
@@ -44,8 +45,10 @@ UNINSTALL_KEY='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 DEVICE="Package Scale"
 DEVICE_KEY="HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\$DEVICE"
 PROVIDER_KEY='HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris'
-LOG_WIN='C:\KolvaneAris-Scale.log'
-LOG_FILE=$WINEPREFIX/drive_c/KolvaneAris-Scale.log
+# The log the package names where the provider key names none, and one the shop chose instead.
+PACKAGE_LOG_WIN='C:\ProgramData\Kolvane-Aris\Logs\OposAdmin.log'
+PACKAGE_LOG_DIR=$WINEPREFIX/drive_c/ProgramData/Kolvane-Aris/Logs
+SHOP_LOG_WIN='D:\Logs\Scale.log'
 WEIGHT=12.345
 # The pty cable takes 8-N-1 only; both ends agree on it.
 PROFILE=("SerialPort=COM1" "BaudRate=9600" "DataSize=8" "Parity=None" "StopBits=1" "LogVerbosity=4")
@@ -104,9 +107,22 @@ reg_default() {
     tr -d '\r' <"$WORK/reg.out" | sed -n 's/^ *(Default) *REG_SZ *//p' | grep .
 }
 
-reg_value() { # key name
-    "$WINE" reg query "$1" /v "$2" >"$WORK/reg.out" 2>&1 || return 1
+reg_value() { # key name [view: 32 or 64]
+    "$WINE" reg query "$1" /v "$2" ${3:+/reg:$3} >"$WORK/reg.out" 2>&1 || return 1
     tr -d '\r' <"$WORK/reg.out" | sed -n "s/^ *$2 *REG_SZ *//p" | grep .
+}
+
+# The x64 package serves 32- and 64-bit programs, each of which reads its own registry view.
+check_log_setting() { # expected description
+    local view
+    for view in 32 64; do
+        check "$2, ${view}-bit view" test "$(reg_value "$PROVIDER_KEY" LogFile $view)" = "$1"
+    done
+}
+
+set_log_setting() { # path
+    local view
+    for view in 32 64; do wine_reg add "$PROVIDER_KEY" /v LogFile /d "$1" /f /reg:$view; done
 }
 
 # ---- what the package lays down -----------------------------------------------------------
@@ -254,7 +270,9 @@ check_files_present
 check_registration_present
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
 check_symbols
-write_profile "$DEVICE_KEY" "$LOG_WIN" "${PROFILE[@]}"
+check "log folder made under ProgramData" test -d "$PACKAGE_LOG_DIR"
+check_log_setting "$PACKAGE_LOG_WIN" "LogFile, unset before, names a file in the log folder"
+write_profile "$DEVICE_KEY" "$PACKAGE_LOG_WIN" "${PROFILE[@]}"
 if start_simulator "$WORK" "$INSTALL_DIR/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none; then
     check "service object created by ProgID weighs $WEIGHT lb through the control object" weighs
 else
@@ -262,9 +280,10 @@ else
     sed 's/^/      /' "$SIM_OUT" 2>/dev/null
 fi
 stop_simulator
-check "the service object wrote the log file" test -s "$LOG_FILE"
+check "the service object wrote its log in the log folder" test -s "$PACKAGE_LOG_DIR/OposAdmin.log"
 
 step "repair after the registration keys and a file were deleted and another damaged"
+set_log_setting "$SHOP_LOG_WIN"
 reg delete "HKCR\\$PROG_ID" /f
 reg delete "HKCR\\CLSID\\$CLSID" /f
 rm -f "$INSTALL_DIR/scalectl.exe"
@@ -276,6 +295,7 @@ check "msiexec /i REINSTALL=ALL REINSTALLMODE=amus /qn succeeds" \
 check "deleted scalectl.exe restored" cmp -s "$SHIPPED/scalectl.exe" "$INSTALL_DIR/scalectl.exe"
 check "damaged trm07sim.exe restored" cmp -s "$SHIPPED/trm07sim.exe" "$INSTALL_DIR/trm07sim.exe"
 check_registration_present
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept"
 
 step "silent uninstall"
 check "msiexec /x /qn succeeds" msiexec_run 0 uninstall /x "$(windows_path "$PACKAGE")"
@@ -283,12 +303,15 @@ check_files_absent
 check_registration_absent
 check "no installation listed" test "$(installations)" = 0
 check "device profile kept" test "$(reg_default "$DEVICE_KEY")" = "$PROG_ID"
-check "log-file setting kept" test "$(reg_value "$PROVIDER_KEY" LogFile)" = "$LOG_WIN"
-check "log file kept" test -s "$LOG_FILE"
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept"
+check "log folder kept" test -d "$PACKAGE_LOG_DIR"
+check "log file kept" test -s "$PACKAGE_LOG_DIR/OposAdmin.log"
 
 step "upgrade from $(basename "$EARLIER")"
 check "earlier package installs" msiexec_run 0 install-earlier /i "$(windows_path "$EARLIER")"
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept by a fresh install"
 check "newer package installs over it" msiexec_run 0 upgrade /i "$(windows_path "$PACKAGE")"
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept by the upgrade"
 check "the earlier product is gone" not_a_key "$UNINSTALL_KEY\\$(msi_property "$EARLIER" ProductCode)"
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
 check_files_present
