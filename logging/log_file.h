@@ -51,6 +51,7 @@ private:
         ULONGLONG fileKey;   // the file written last: a hash of its full path
         ULONGLONG size;      // its size after that write
     };
+    static_assert(sizeof(SharedState) == 24 && offsetof(SharedState, fileKey) == 8, "one layout for both bitnesses");
 
     bool FollowsCurrentFile(std::uint64_t& size) noexcept;
     long Reopen(std::uint64_t& size) noexcept;
