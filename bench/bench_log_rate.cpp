@@ -7,10 +7,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,6 +30,9 @@ using namespace ka::bench;
 constexpr int kLinesOneProcess = 20000;
 constexpr int kLinesEachOfThree = 10000;
 constexpr int kProcesses = 3;
+// Each figure is the median of this many runs, the kinds taking turns, so that other work on the
+// machine weighs on every kind alike.
+constexpr int kRounds = 3;
 constexpr char kMutexName[] = "ZelLog-LogFile-MUTEX";
 constexpr char kDisplayName[] = "ReliabBench";
 // A typical data-flow line of a weighing.
@@ -229,6 +234,28 @@ int Writer(char** argv) {
     return WriteLines(kind, argv[3], std::atoi(argv[4])) ? 0 : 5;
 }
 
+// The run with the median rate; its lines whole only when every run's were.
+Rate Median(std::vector<Rate> runs) {
+    std::sort(runs.begin(), runs.end(), [](const Rate& a, const Rate& b) { return a.linesPerSecond < b.linesPerSecond; });
+    Rate median = runs[runs.size() / 2];
+    for (const Rate& run : runs) {
+        median.odd += run.odd;
+        if (run.linesPerSecond == 0) median.linesPerSecond = 0;
+    }
+    return median;
+}
+
+// Every kind measured kRounds times, taking turns; the median of each, by kind.
+std::vector<Rate> MedianRates(Rate (*measure)(Kind)) {
+    std::vector<std::vector<Rate>> runs(std::size(kKinds));
+    for (int round = 0; round < kRounds; ++round) {
+        for (Kind kind : kKinds) runs[static_cast<int>(kind)].push_back(measure(kind));
+    }
+    std::vector<Rate> medians;
+    for (const auto& kindRuns : runs) medians.push_back(Median(kindRuns));
+    return medians;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -236,31 +263,33 @@ int main(int argc, char** argv) {
 
     PrintHeading("Log lines per second at verbosity 4 (each line written and flushed under the LogFile mutex)");
     InOneProcess(Kind::Stream);  // the first file of the run pays what a process sets up once
-    const Rate stream1 = InOneProcess(Kind::Stream);
-    const Rate raw1 = InOneProcess(Kind::Raw);
-    const Rate log1 = InOneProcess(Kind::Log);
-    const Rate rolling1 = InOneProcess(Kind::Rolling);
-    const Rate stream3 = InThreeProcesses(Kind::Stream);
-    const Rate raw3 = InThreeProcesses(Kind::Raw);
-    const Rate log3 = InThreeProcesses(Kind::Log);
-    const Rate rolling3 = InThreeProcesses(Kind::Rolling);
-    const long one = kLinesOneProcess, three = kProcesses * kLinesEachOfThree;
+    const std::vector<Rate> one = MedianRates(InOneProcess);
+    const std::vector<Rate> three = MedianRates(InThreeProcesses);
+    const long oneLines = kLinesOneProcess, threeLines = kProcesses * kLinesEachOfThree;
     char rollingTitle[64];
     std::snprintf(rollingTitle, sizeof rollingTitle, "the log rolling over every %llu KiB",
                   static_cast<unsigned long long>(kRollingLimit / 1024));
-    std::printf("  one process, %d lines of %zu bytes:\n", kLinesOneProcess, ComposedLine().size());
-    PrintRate("floor: WriteFile under the mutex", raw1, one, stream1);
-    PrintRate("plain loop: unbuffered stream, write + flush", stream1, one, stream1);
-    PrintRate("the log (compose, filter, write, flush)", log1, one, stream1);
-    PrintRate(rollingTitle, rolling1, one, stream1);
-    std::printf("  three processes on one file, %d lines each:\n", kLinesEachOfThree);
-    PrintRate("floor: WriteFile under the mutex", raw3, three, stream3);
-    PrintRate("plain loop: unbuffered stream, write + flush", stream3, three, stream3);
-    PrintRate("the log (compose, filter, write, flush)", log3, three, stream3);
-    PrintRate(rollingTitle, rolling3, three, stream3);
+    const struct {
+        Kind kind;
+        const char* title;
+    } rows[] = {{Kind::Raw, "floor: WriteFile under the mutex"},
+                {Kind::Stream, "plain loop: unbuffered stream, write + flush"},
+                {Kind::Log, "the log (compose, filter, write, flush)"},
+                {Kind::Rolling, rollingTitle}};
+    auto of = [](const std::vector<Rate>& rates, Kind kind) { return rates[static_cast<int>(kind)]; };
+    std::printf("  one process, %d lines of %zu bytes, median of %d runs:\n", kLinesOneProcess, ComposedLine().size(), kRounds);
+    for (const auto& row : rows) PrintRate(row.title, of(one, row.kind), oneLines, of(one, Kind::Stream));
+    std::printf("  three processes on one file, %d lines each, median of %d runs:\n", kLinesEachOfThree, kRounds);
+    for (const auto& row : rows) PrintRate(row.title, of(three, row.kind), threeLines, of(three, Kind::Stream));
     std::printf("  goal: the log at least half the plain loop's rate, rolling over or not\n");
     std::fflush(stdout);
-    const bool whole = log1.lines == one && log3.lines == three && log1.odd == 0 && log3.odd == 0 &&
-                       rolling1.lines > 0 && rolling3.lines > 0 && rolling1.odd == 0 && rolling3.odd == 0;
+    bool whole = true;
+    for (const auto* rates : {&one, &three}) {
+        const long expected = rates == &one ? oneLines : threeLines;
+        for (Kind kind : kKinds) {
+            const Rate rate = of(*rates, kind);
+            whole &= rate.odd == 0 && rate.lines > 0 && (kind == Kind::Rolling || rate.lines == expected);
+        }
+    }
     return whole ? 0 : 1;
 }
