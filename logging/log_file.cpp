@@ -26,6 +26,9 @@ constexpr DWORD kRollRetryMs = 1000;
 constexpr unsigned kWritesBetweenChecks = 64;
 // The longest name a handle can report, in characters.
 constexpr std::size_t kLongestName = 32768;
+// The 64-bit FNV-1a hash's start and multiplier.
+constexpr ULONGLONG kFnvOffsetBasis = 14695981039346656037ULL;
+constexpr ULONGLONG kFnvPrime = 1099511628211ULL;
 
 bool QueryStandard(HANDLE file, FILE_STANDARD_INFO& info) noexcept {
     return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) != FALSE;
@@ -47,10 +50,10 @@ std::wstring FullPath(const char* path, std::size_t& nameStart) {
 
 // Which file a shared size belongs to: FNV-1a over the full path, letters folded, never 0.
 ULONGLONG FileKey(const std::wstring& fullPath) noexcept {
-    ULONGLONG key = 14695981039346656037ULL;
+    ULONGLONG key = kFnvOffsetBasis;
     for (wchar_t c : fullPath) {
         key ^= static_cast<ULONGLONG>(towupper(c));
-        key *= 1099511628211ULL;
+        key *= kFnvPrime;
     }
     return key != 0 ? key : 1;
 }
