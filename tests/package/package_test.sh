@@ -194,6 +194,13 @@ msi_property() { # package name
     msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name { print $2 }'
 }
 
+# The log folder's rights, which Windows Installer applies when it makes the folder. Wine applies
+# none (every file shows the same made-up rights), so only the package's own row is checked.
+sets_log_folder_rights() { # package
+    msiinfo export "$1" MsiLockPermissionsEx | tr -d '\r' |
+        awk -F '\t' '$2 == "LOGDIR" && $3 == "CreateFolder" && $4 ~ /^D:PAI\(/ { found = 1 } END { exit !found }'
+}
+
 # How many products of this name Programs and Features lists.
 installations() {
     "$WINE" reg query "$UNINSTALL_KEY" /s >"$WORK/uninstall.out" 2>&1
@@ -271,6 +278,7 @@ check_registration_present
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
 check_symbols
 check "log folder made under ProgramData" test -d "$PACKAGE_LOG_DIR"
+check "the package sets the log folder's own rights" sets_log_folder_rights "$PACKAGE"
 check_log_setting "$PACKAGE_LOG_WIN" "LogFile, unset before, names a file in the log folder"
 write_profile "$DEVICE_KEY" "$PACKAGE_LOG_WIN" "${PROFILE[@]}"
 if start_simulator "$WORK" "$INSTALL_DIR/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none; then
