@@ -1,20 +1,25 @@
 // Log lines per second at verbosity 4, in one process and in three writing one file, beside a
 // plain loop that writes and flushes the same bytes under the same named mutex, and beside bare
-// WriteFile calls under that mutex.
+// WriteFile calls under that mutex; the log both without a size limit and with a small one, so
+// that it rolls over to its older generation many times while it is measured.
 //   bench_log_rate                                      runs everything and prints the figures
 //   bench_log_rate writer <kind> <file> <lines> <ready semaphore> <go event>   one writer process
 
 #include <windows.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/bench_support.h"
 #include "common/unique_handle.h"
+#include "logging/generation_name.h"
 #include "logging/line_format.h"
 #include "logging/opos_log.h"
 
@@ -25,18 +30,25 @@ using namespace ka::bench;
 constexpr int kLinesOneProcess = 20000;
 constexpr int kLinesEachOfThree = 10000;
 constexpr int kProcesses = 3;
+// Each figure is the median of this many runs, the kinds taking turns, so that other work on the
+// machine weighs on every kind alike.
+constexpr int kRounds = 3;
 constexpr char kMutexName[] = "ZelLog-LogFile-MUTEX";
 constexpr char kDisplayName[] = "ReliabBench";
 // A typical data-flow line of a weighing.
 constexpr char kFormat[] = "LE=%d; MSG=%s; Weight=%d, Hardware Status: %d";
 constexpr char kReply[] = " 12.345 lb  S00 ";
+// Small enough that every run rolls the file over many times.
+constexpr std::uint64_t kRollingLimit = 256 * 1024;
 
-enum class Kind { Log, Stream, Raw };
+enum class Kind { Log, Rolling, Stream, Raw };
+constexpr Kind kKinds[] = {Kind::Log, Kind::Rolling, Kind::Stream, Kind::Raw};
+constexpr const char* kKindNames[] = {"log", "rolling", "stream", "raw"};
 
-const char* KindName(Kind kind) { return kind == Kind::Log ? "log" : kind == Kind::Stream ? "stream" : "raw"; }
+const char* KindName(Kind kind) { return kKindNames[static_cast<int>(kind)]; }
 
 bool KindFrom(const char* text, Kind& kind) {
-    for (Kind k : {Kind::Log, Kind::Stream, Kind::Raw}) {
+    for (Kind k : kKinds) {
         if (std::strcmp(text, KindName(k)) == 0) {
             kind = k;
             return true;
@@ -45,7 +57,8 @@ bool KindFrom(const char* text, Kind& kind) {
     return false;
 }
 
-// The line the log would write, composed once: the plain loops write these bytes.
+// The line the log would write, composed once, with its carriage return and line feed: the plain
+// loops write these bytes.
 std::string ComposedLine() {
     zel::LineBuffer line;
     SYSTEMTIME now;
@@ -66,10 +79,11 @@ std::string ComposedLine() {
 
 // Writes `lines` lines of one kind; false when the file or the mutex could not be had.
 bool WriteLines(Kind kind, const std::string& path, int lines) {
-    if (kind == Kind::Log) {
+    if (kind == Kind::Log || kind == Kind::Rolling) {
         zel::OposLog log;
         log.SetDisplayName(kDisplayName);
-        if (!log.OpenLogFile(path.c_str(), zel::kDataFlow)) return false;
+        log.SetFileSizeLimit(kind == Kind::Rolling ? kRollingLimit : 0);
+        if (log.OpenLogFile(path.c_str(), zel::kDataFlow) != 0) return false;
         for (int i = 0; i < lines; ++i) log.Write(zel::kMainThread, zel::kDataFlow, kFormat, 0, kReply, 12345, 0);
         return true;
     }
@@ -77,26 +91,27 @@ bool WriteLines(Kind kind, const std::string& path, int lines) {
     if (!mutex) return false;
     const std::string text = ComposedLine();
     if (kind == Kind::Stream) {
+        // Text mode makes the carriage return of each line feed itself.
+        const std::string unixLine = text.substr(0, text.size() - 2) + "\n";
         FILE* stream = std::fopen(path.c_str(), "at");
         if (!stream) return false;
         std::setvbuf(stream, nullptr, _IONBF, 0);
         for (int i = 0; i < lines; ++i) {
             WaitForSingleObject(mutex.get(), INFINITE);
-            std::fwrite(text.data(), 1, text.size(), stream);
+            std::fwrite(unixLine.data(), 1, unixLine.size(), stream);
             std::fflush(stream);
             ReleaseMutex(mutex.get());
         }
         std::fclose(stream);
         return true;
     }
-    std::string crlf = text.substr(0, text.size() - 1) + "\r\n";
     ka::UniqueFile file(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return false;
     for (int i = 0; i < lines; ++i) {
         WaitForSingleObject(mutex.get(), INFINITE);
         DWORD written = 0;
-        WriteFile(file.get(), crlf.data(), static_cast<DWORD>(crlf.size()), &written, nullptr);
+        WriteFile(file.get(), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
         ReleaseMutex(mutex.get());
     }
     return true;
@@ -132,6 +147,19 @@ void CountLines(const std::string& path, size_t lineLength, long& lines, long& o
     std::fclose(in);
 }
 
+// The lines of the file and, when the log rolled over, of its older generation; both files go.
+void CountAndRemove(const std::string& path, long& lines, long& odd) {
+    const size_t lineLength = ComposedLine().size() - 2;
+    CountLines(path, lineLength, lines, odd);
+    const std::string older = zel::OlderGenerationPath(path);
+    long olderLines = 0, olderOdd = 0;
+    CountLines(older, lineLength, olderLines, olderOdd);
+    lines += olderLines;
+    odd += olderOdd;
+    DeleteFileA(path.c_str());
+    DeleteFileA(older.c_str());
+}
+
 struct Rate {
     double linesPerSecond = 0;
     long lines = 0;
@@ -144,8 +172,7 @@ Rate InOneProcess(Kind kind) {
     const bool written = WriteLines(kind, path, kLinesOneProcess);
     const double elapsed = NowMs() - start;
     Rate rate;
-    CountLines(path, ComposedLine().size() - 1, rate.lines, rate.odd);
-    DeleteFileA(path.c_str());
+    CountAndRemove(path, rate.lines, rate.odd);
     if (written) rate.linesPerSecond = kLinesOneProcess / (elapsed / 1000.0);
     return rate;
 }
@@ -180,16 +207,20 @@ Rate InThreeProcesses(Kind kind) {
         allDone &= code == 0;
     }
     const double elapsed = NowMs() - start;
-    CountLines(path, ComposedLine().size() - 1, rate.lines, rate.odd);
-    DeleteFileA(path.c_str());
+    CountAndRemove(path, rate.lines, rate.odd);
     if (allReady && allDone) rate.linesPerSecond = kProcesses * kLinesEachOfThree / (elapsed / 1000.0);
     return rate;
 }
 
 void PrintRate(const char* what, const Rate& rate, long expected, const Rate& against) {
-    std::printf("  %-46s %9.0f lines/s", what, rate.linesPerSecond);
+    std::printf("  %-52s %9.0f lines/s", what, rate.linesPerSecond);
     if (against.linesPerSecond > 0) std::printf("  (%3.0f %% of the plain stream loop)", 100.0 * rate.linesPerSecond / against.linesPerSecond);
-    std::printf("   %ld of %ld lines whole%s\n", rate.lines, expected, rate.odd ? ", SOME BROKEN" : "");
+    if (rate.lines < expected) {
+        // Rolled over: the older lines went with the generations before the last two.
+        std::printf("   %ld lines whole in the current and older file%s\n", rate.lines, rate.odd ? ", SOME BROKEN" : "");
+    } else {
+        std::printf("   %ld of %ld lines whole%s\n", rate.lines, expected, rate.odd ? ", SOME BROKEN" : "");
+    }
 }
 
 int Writer(char** argv) {
@@ -203,6 +234,28 @@ int Writer(char** argv) {
     return WriteLines(kind, argv[3], std::atoi(argv[4])) ? 0 : 5;
 }
 
+// The run with the median rate; its lines whole only when every run's were.
+Rate Median(std::vector<Rate> runs) {
+    std::sort(runs.begin(), runs.end(), [](const Rate& a, const Rate& b) { return a.linesPerSecond < b.linesPerSecond; });
+    Rate median = runs[runs.size() / 2];
+    for (const Rate& run : runs) {
+        median.odd += run.odd;
+        if (run.linesPerSecond == 0) median.linesPerSecond = 0;
+    }
+    return median;
+}
+
+// Every kind measured kRounds times, taking turns; the median of each, by kind.
+std::vector<Rate> MedianRates(Rate (*measure)(Kind)) {
+    std::vector<std::vector<Rate>> runs(std::size(kKinds));
+    for (int round = 0; round < kRounds; ++round) {
+        for (Kind kind : kKinds) runs[static_cast<int>(kind)].push_back(measure(kind));
+    }
+    std::vector<Rate> medians;
+    for (const auto& kindRuns : runs) medians.push_back(Median(kindRuns));
+    return medians;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -210,23 +263,33 @@ int main(int argc, char** argv) {
 
     PrintHeading("Log lines per second at verbosity 4 (each line written and flushed under the LogFile mutex)");
     InOneProcess(Kind::Stream);  // the first file of the run pays what a process sets up once
-    const Rate stream1 = InOneProcess(Kind::Stream);
-    const Rate raw1 = InOneProcess(Kind::Raw);
-    const Rate log1 = InOneProcess(Kind::Log);
-    const Rate stream3 = InThreeProcesses(Kind::Stream);
-    const Rate raw3 = InThreeProcesses(Kind::Raw);
-    const Rate log3 = InThreeProcesses(Kind::Log);
-    const long one = kLinesOneProcess, three = kProcesses * kLinesEachOfThree;
-    std::printf("  one process, %d lines of %zu bytes:\n", kLinesOneProcess, ComposedLine().size() + 1);
-    PrintRate("floor: WriteFile under the mutex", raw1, one, stream1);
-    PrintRate("plain loop: unbuffered stream, write + flush", stream1, one, stream1);
-    PrintRate("the log (compose, filter, write, flush)", log1, one, stream1);
-    std::printf("  three processes on one file, %d lines each:\n", kLinesEachOfThree);
-    PrintRate("floor: WriteFile under the mutex", raw3, three, stream3);
-    PrintRate("plain loop: unbuffered stream, write + flush", stream3, three, stream3);
-    PrintRate("the log (compose, filter, write, flush)", log3, three, stream3);
-    std::printf("  goal: the log at least half the plain loop's rate\n");
+    const std::vector<Rate> one = MedianRates(InOneProcess);
+    const std::vector<Rate> three = MedianRates(InThreeProcesses);
+    const long oneLines = kLinesOneProcess, threeLines = kProcesses * kLinesEachOfThree;
+    char rollingTitle[64];
+    std::snprintf(rollingTitle, sizeof rollingTitle, "the log rolling over every %llu KiB",
+                  static_cast<unsigned long long>(kRollingLimit / 1024));
+    const struct {
+        Kind kind;
+        const char* title;
+    } rows[] = {{Kind::Raw, "floor: WriteFile under the mutex"},
+                {Kind::Stream, "plain loop: unbuffered stream, write + flush"},
+                {Kind::Log, "the log (compose, filter, write, flush)"},
+                {Kind::Rolling, rollingTitle}};
+    auto of = [](const std::vector<Rate>& rates, Kind kind) { return rates[static_cast<int>(kind)]; };
+    std::printf("  one process, %d lines of %zu bytes, median of %d runs:\n", kLinesOneProcess, ComposedLine().size(), kRounds);
+    for (const auto& row : rows) PrintRate(row.title, of(one, row.kind), oneLines, of(one, Kind::Stream));
+    std::printf("  three processes on one file, %d lines each, median of %d runs:\n", kLinesEachOfThree, kRounds);
+    for (const auto& row : rows) PrintRate(row.title, of(three, row.kind), threeLines, of(three, Kind::Stream));
+    std::printf("  goal: the log at least half the plain loop's rate, rolling over or not\n");
     std::fflush(stdout);
-    const bool whole = log1.lines == one && log3.lines == three && log1.odd == 0 && log3.odd == 0;
+    bool whole = true;
+    for (const auto* rates : {&one, &three}) {
+        const long expected = rates == &one ? oneLines : threeLines;
+        for (Kind kind : kKinds) {
+            const Rate rate = of(*rates, kind);
+            whole &= rate.odd == 0 && rate.lines > 0 && (kind == Kind::Rolling || rate.lines == expected);
+        }
+    }
     return whole ? 0 : 1;
 }

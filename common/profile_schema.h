@@ -16,9 +16,15 @@ inline constexpr char kProviderName[] = "Kolvane-Aris";
 inline constexpr char kScaleClass[] = "Scale";
 inline constexpr char kProgId[] = "KolvaneAris.ScaleTRM07";
 
-// The provider key's one value: the log file every device name of this service object shares.
+// The provider key's values: the log file every device name of this service object shares, and
+// how many megabytes (of 1,048,576 bytes) it may hold before it rolls over to its one older
+// generation; "0" lets it grow without bound. A package may set the log file; nothing writes the
+// limit, so readers take the default.
 inline constexpr char kLogFileValue[] = "LogFile";
 inline constexpr char kDefaultLogFile[] = "c:\\OposAdmin.log";
+inline constexpr char kLogFileLimitValue[] = "LogFileLimitMB";
+inline constexpr long kDefaultLogFileLimitMB = 10;
+inline constexpr unsigned long long kBytesPerMegabyte = 1048576;
 
 // One value of a device key.
 struct ValueSpec {

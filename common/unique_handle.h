@@ -89,10 +89,12 @@ inline HANDLE InvalidFileHandle() noexcept { return INVALID_HANDLE_VALUE; }
 inline HKEY NullKey() noexcept { return nullptr; }
 inline DWORD NoTlsSlot() noexcept { return TLS_OUT_OF_INDEXES; }
 inline HMODULE NullModule() noexcept { return nullptr; }
+inline void* NullView() noexcept { return nullptr; }
 inline void CloseKernelHandle(HANDLE h) noexcept { ::CloseHandle(h); }
 inline void CloseRegKey(HKEY k) noexcept { ::RegCloseKey(k); }
 inline void FreeTlsSlot(DWORD slot) noexcept { ::TlsFree(slot); }
 inline void UnloadLibrary(HMODULE module) noexcept { ::FreeLibrary(module); }
+inline void UnmapView(void* view) noexcept { ::UnmapViewOfFile(view); }
 }  // namespace detail
 
 // Kernel objects (events, mutexes, threads): null is invalid.
@@ -103,6 +105,8 @@ using UniqueKey = UniqueResource<detail::Traits<HKEY, detail::NullKey, detail::C
 using UniqueTlsSlot = UniqueResource<detail::Traits<DWORD, detail::NoTlsSlot, detail::FreeTlsSlot>>;
 // A loaded library.
 using UniqueModule = UniqueResource<detail::Traits<HMODULE, detail::NullModule, detail::UnloadLibrary>>;
+// A view of a file mapping.
+using UniqueMappedView = UniqueResource<detail::Traits<void*, detail::NullView, detail::UnmapView>>;
 
 // A critical section owned for the life of its object.
 class CriticalSection {

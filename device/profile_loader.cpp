@@ -1,5 +1,6 @@
 #include "device/profile_loader.h"
 
+#include <cstdint>
 #include <new>
 
 #include "common/leading_number.h"
@@ -25,6 +26,32 @@ long DefaultNumber(V value) { return ka::LeadingDecimal(Schema(value).defaultTex
 
 void LogQueryFailure(DeviceLink& link, const char* valueName) {
     link.log.Line(zel::kSignificant, kQueryFailedLine, valueName, static_cast<long>(GetLastError()));
+}
+
+// The log file's size limit as the provider key gives it. The value is absent unless someone set
+// it, so only a value that holds no limit (another type, no number, a negative one) is a failure.
+struct LogFileLimit {
+    enum class Source { Absent, Unusable, Read } source;
+    long megabytes;
+};
+
+LogFileLimit ReadLogFileLimit() {
+    long megabytes = 0;
+    const long result = ReadProfileNumber(nullptr, nullptr, ka::profile::kLogFileLimitValue, megabytes);
+    if (result == 0 && megabytes >= 0) return {LogFileLimit::Source::Read, megabytes};
+    const auto source = result == ERROR_FILE_NOT_FOUND ? LogFileLimit::Source::Absent : LogFileLimit::Source::Unusable;
+    return {source, ka::profile::kDefaultLogFileLimitMB};
+}
+
+void LogLogFileLimit(DeviceLink& link, const LogFileLimit& limit) {
+    if (limit.source == LogFileLimit::Source::Unusable) LogQueryFailure(link, ka::profile::kLogFileLimitValue);
+    if (limit.source != LogFileLimit::Source::Read) {
+        link.log.Line(zel::kInformation, "Defaulting to log file size limit [%d] MB.", limit.megabytes);
+    } else if (limit.megabytes == 0) {
+        link.log.Line(zel::kInformation, "Log file size limit turned off by user provided [0]; the file is never rolled over.");
+    } else {
+        link.log.Line(zel::kInformation, "Overriding log file size limit with user provided [%d] MB.", limit.megabytes);
+    }
 }
 
 // A text setting with its fallback lines, used for the values whose absence is worth a line.
@@ -57,16 +84,19 @@ long LoadDeviceProfile(DeviceLink& link, const char* deviceClass, const char* de
     const char* const verbosityName = Schema(V::LogVerbosity).name;
     const bool logFileRead = ReadProfileString(nullptr, nullptr, ka::profile::kLogFileValue, settings.logFilePath) == 0;
     if (!logFileRead) settings.logFilePath = ka::profile::kDefaultLogFile;
+    const LogFileLimit limit = ReadLogFileLimit();
     const bool verbosityRead = ReadProfileNumber(deviceClass, deviceName, verbosityName, settings.logVerbosity) == 0;
     if (!verbosityRead) settings.logVerbosity = DefaultNumber(V::LogVerbosity);
 
     link.log.SetDisplayName(deviceName ? deviceName : "");
+    link.log.SetFileSizeLimit(static_cast<std::uint64_t>(limit.megabytes) * ka::profile::kBytesPerMegabyte);
     link.log.OpenLogFile(settings.logFilePath.c_str(), static_cast<int>(settings.logVerbosity));
     link.log.Line(zel::kInformation, kStartingUpBanner);
     if (!logFileRead) {
         LogQueryFailure(link, ka::profile::kLogFileValue);
         link.log.Line(zel::kInformation, "Defaulting to log file [%s].", settings.logFilePath.c_str());
     }
+    LogLogFileLimit(link, limit);
     if (!verbosityRead) {
         LogQueryFailure(link, verbosityName);
         link.log.Line(zel::kInformation, "Defaulting to log file verbosity [%d].", settings.logVerbosity);

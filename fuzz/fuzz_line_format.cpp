@@ -1,5 +1,6 @@
 // One log line composed from any stamp, names, format and arguments: it always fits the
-// 512-character buffer, stays terminated, and the file form has no tab and one line break.
+// 512-character buffer, stays terminated, and the file form has no tab and every line feed
+// follows a carriage return, the last of them ending the line.
 // Outside data escaped for a line is printable text that reads back as the data.
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -40,10 +41,13 @@ void CheckLine(const zel::LineBuffer& line) {
 void CheckFileForm(const zel::LineBuffer& line) {
     char file[zel::kFileLineBufferSize];
     const std::size_t length = zel::ComposeFileLine(line.Text(), file);
-    FUZZ_CHECK(length == line.Length() + 1);
-    FUZZ_CHECK(length <= zel::kLineBufferSize);
-    FUZZ_CHECK(file[length - 1] == '\n' && file[length] == '\0');
+    std::size_t feeds = 0;
+    for (std::size_t i = 0; i < line.Length(); ++i) feeds += line.Text()[i] == '\n';
+    FUZZ_CHECK(length == line.Length() + feeds + 2);
+    FUZZ_CHECK(length < zel::kFileLineBufferSize);
+    FUZZ_CHECK(file[length - 2] == '\r' && file[length - 1] == '\n' && file[length] == '\0');
     FUZZ_CHECK(std::memchr(file, '\t', length) == nullptr);
+    for (std::size_t i = 0; i < length; ++i) FUZZ_CHECK(file[i] != '\n' || (i > 0 && file[i - 1] == '\r'));
 }
 
 // Names cut out of a tab-terminated definition: every index gives a text, never a bad pointer.

@@ -135,9 +135,11 @@ void AppendMessage(LineBuffer& line, const char* format, ArgumentSource& args) n
 
 std::size_t ComposeFileLine(const char* line, char (&out)[kFileLineBufferSize]) noexcept {
     std::size_t length = 0;
-    for (; line[length] != '\0' && length < kLineBufferSize - 1; ++length) {
-        out[length] = line[length] == '\t' ? ' ' : line[length];
+    for (std::size_t i = 0; line[i] != '\0' && i < kLineBufferSize - 1; ++i) {
+        if (line[i] == '\n') out[length++] = '\r';
+        out[length++] = line[i] == '\t' ? ' ' : line[i];
     }
+    out[length++] = '\r';
     out[length++] = '\n';
     out[length] = '\0';
     return length;

@@ -13,8 +13,9 @@ constexpr std::size_t kLineBufferSize = 512;
 constexpr std::size_t kNumberScratchSize = 128;
 // Display name, category and level are padded to this width; longer texts widen their column.
 constexpr std::size_t kColumnWidth = 15;
-// A line written to the file: the line, its line break and a terminator.
-constexpr std::size_t kFileLineBufferSize = kLineBufferSize + 1;
+// A line written to the file: the line with each line feed doubled into carriage return and line
+// feed, its own line break of two characters and a terminator.
+constexpr std::size_t kFileLineBufferSize = 2 * kLineBufferSize + 1;
 
 class LineBuffer {
 public:
@@ -80,8 +81,9 @@ void AppendPrefix(LineBuffer& line, const Timestamp& when, const char* displayNa
 // A carriage return or line feed in the format's own text becomes a space.
 void AppendMessage(LineBuffer& line, const char* format, ArgumentSource& args) noexcept;
 
-// The line as the file holds it: each tab one space, then a line break. `out` holds
-// kFileLineBufferSize characters; a longer line is cut before its line break. Returns the length.
+// The line as the file holds it: each tab one space, each line feed a carriage return and line
+// feed, then a carriage return and line feed, as the C runtime's text mode wrote it. A line longer
+// than kLineBufferSize - 1 characters is cut before its line break. Returns the length.
 std::size_t ComposeFileLine(const char* line, char (&out)[kFileLineBufferSize]) noexcept;
 
 // Outside data (a scale's reply) as a line shows it: printable ASCII as it is, a backslash

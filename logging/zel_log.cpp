@@ -70,31 +70,25 @@ int ZelLog::SetLevelNames(const char* definition, int defaultIndex) {
     return 1;
 }
 
-FILE* ZelLog::OpenLogFile(const char* path, int verbosity) {
+long ZelLog::OpenLogFile(const char* path, int verbosity) {
     CloseFile();
     filePath_ = path ? path : "";
     fileVerbosity_.store(verbosity);
-    if (!path) return nullptr;
-    FILE* stream = std::fopen(path, "at");
-    if (!stream) return nullptr;
-    if (!Acquire(logFileMutex_.get())) {
-        std::fclose(stream);
-        return nullptr;
-    }
+    if (!path) return ERROR_INVALID_PARAMETER;
+    std::string header = verbosity >= kHeaderLevel ? HeaderBlock() : std::string();
+    if (!Acquire(logFileMutex_.get())) return static_cast<long>(GetLastError());
     ka::MutexHold hold(logFileMutex_.get());
-    // Unbuffered, so each line reaches the file before the mutex is given up.
-    std::setvbuf(stream, nullptr, _IONBF, 0);
-    std::fseek(stream, 0, SEEK_END);
-    stream_.store(stream);
-    if (std::ftell(stream) == 0) WriteHeaderBlock();
-    return stream;
+    const long result = file_.Open(path, std::move(header));
+    fileOpen_.store(result == 0);
+    return result;
 }
 
 void ZelLog::CloseFile() noexcept {
-    if (!stream_.load()) return;
+    if (!fileOpen_.load()) return;
     const bool owned = Acquire(logFileMutex_.get());
     ka::MutexHold hold(owned ? logFileMutex_.get() : nullptr);
-    if (FILE* stream = stream_.exchange(nullptr)) std::fclose(stream);
+    fileOpen_.store(false);
+    file_.Close();
 }
 
 void ZelLog::SetLineSink(LineHandler handler, void* context, int verbosity, int replayHeader) noexcept {
@@ -136,22 +130,17 @@ void ZelLog::WriteV(int category, int level, const char* format, va_list args) n
     VaListArguments arguments(args);
     AppendMessage(line, format, arguments);
     // Filtered by the caller's level: one outside the table still carries its own weight.
-    WriteToFile(level, line.Text(), true);
+    WriteToFile(level, line.Text());
     WriteToSink(level, line.Text());
 }
 
-void ZelLog::WriteToFile(int level, const char* line, bool takeMutex) noexcept {
-    if (!stream_.load() || level > fileVerbosity_.load()) return;
-    char copy[kFileLineBufferSize];
-    const std::size_t length = ComposeFileLine(line, copy);
-    HANDLE mutex = takeMutex ? logFileMutex_.get() : nullptr;
-    if (mutex && !Acquire(mutex)) return;
-    ka::MutexHold hold(mutex);
-    // Write errors are not the caller's concern: the line is simply lost.
-    if (FILE* stream = stream_.load()) {
-        std::fwrite(copy, 1, length, stream);
-        std::fflush(stream);
-    }
+void ZelLog::WriteToFile(int level, const char* line) noexcept {
+    if (!fileOpen_.load() || level > fileVerbosity_.load()) return;
+    char bytes[kFileLineBufferSize];
+    const std::size_t length = ComposeFileLine(line, bytes);
+    if (!Acquire(logFileMutex_.get())) return;
+    ka::MutexHold hold(logFileMutex_.get());
+    file_.Append(bytes, length);
 }
 
 void ZelLog::WriteToSink(int level, const char* line) noexcept {
@@ -160,10 +149,15 @@ void ZelLog::WriteToSink(int level, const char* line) noexcept {
     sink.handler(sink.context, line);
 }
 
-void ZelLog::WriteHeaderBlock() noexcept {
+// What the file begins with: a line break, the column titles, a line break, the rule and a line
+// break, each written as a line of its own, so two empty lines stand before, between and after.
+std::string ZelLog::HeaderBlock() const {
+    std::string block;
     for (const char* text : {kLineBreak, columnTitles_.c_str(), kLineBreak, ruleLine_.c_str(), kLineBreak}) {
-        WriteToFile(kHeaderLevel, text, false);
+        char bytes[kFileLineBufferSize];
+        block.append(bytes, ComposeFileLine(text, bytes));
     }
+    return block;
 }
 
 ZelLog::LineSink ZelLog::CurrentSink() const noexcept {

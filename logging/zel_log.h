@@ -5,10 +5,11 @@
 
 #include <atomic>
 #include <cstdarg>
-#include <cstdio>
+#include <cstdint>
 #include <string>
 
 #include "common/unique_handle.h"
+#include "logging/log_file.h"
 #include "logging/name_table.h"
 
 namespace zel {
@@ -22,7 +23,7 @@ class ZelLog {
 public:
     using LineHandler = void (*)(void* context, const char* line);
 
-    // Throws std::runtime_error when a named mutex cannot be created.
+    // Throws std::runtime_error when a named mutex or the file's shared roll count cannot be created.
     ZelLog();
     virtual ~ZelLog();
     ZelLog(const ZelLog&) = delete;
@@ -32,10 +33,15 @@ public:
     int SetCategoryNames(const char* definition, int defaultIndex);
     int SetLevelNames(const char* definition, int defaultIndex);
 
-    // Returns the open stream, or null when the file cannot be opened. A stream opened before is
+    // 0 when the file is open, else a Windows error code (zel::kRedirectedFile when the path leads
+    // to a link, a folder or a device); the file sink then stays off. A file opened before is
     // closed first.
-    FILE* OpenLogFile(const char* path, int verbosity);
+    long OpenLogFile(const char* path, int verbosity);
     void CloseFile() noexcept;
+    // Bytes the log file may hold before it rolls over to its older generation; 0, the start,
+    // lets it grow without bound.
+    void SetFileSizeLimit(std::uint64_t bytes) noexcept { file_.SetSizeLimit(bytes); }
+    std::uint64_t FileSizeLimit() const noexcept { return file_.SizeLimit(); }
 
     // A non-zero replayHeader passes the column titles and the rule to the sink at level 0.
     void SetLineSink(LineHandler handler, void* context, int verbosity, int replayHeader) noexcept;
@@ -58,9 +64,9 @@ private:
         int verbosity;
     };
 
-    void WriteToFile(int level, const char* line, bool takeMutex) noexcept;
+    void WriteToFile(int level, const char* line) noexcept;
     void WriteToSink(int level, const char* line) noexcept;
-    void WriteHeaderBlock() noexcept;
+    std::string HeaderBlock() const;
     LineSink CurrentSink() const noexcept;
 
     std::string displayName_;
@@ -70,8 +76,10 @@ private:
     NameTable categories_;
     ka::UniqueHandle logFileMutex_;
     std::string filePath_;
-    // Replaced only while the LogFile mutex is held; read again under it before each write.
-    std::atomic<FILE*> stream_{nullptr};
+    // Used only while the LogFile mutex is held.
+    LogFile file_;
+    // Changed only while the LogFile mutex is held, so a writer finds no file without taking it.
+    std::atomic<bool> fileOpen_{false};
     // Guards the sink fields: a writer takes a snapshot, then calls the handler without it.
     mutable ka::CriticalSection sinkLock_;
     LineHandler sinkHandler_ = nullptr;

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <utility>
 
 #include "tests/device/device_test_support.h"
@@ -23,6 +24,8 @@ constexpr char kBanner[] = "-=-=-=-=[ Kolvane-Aris Scale STARTING UP ]=-=-=-=-";
 constexpr char kDefaultLogFile[] = "c:\\OposAdmin.log";
 
 const Expected kBannerLine{2, kBanner};
+const Expected kLimitDefaulted{2, "Defaulting to log file size limit [10] MB."};
+constexpr std::uint64_t kMegabyte = 1048576;
 const std::vector<Expected> kVerbosityDefaulted = {
     {1, "Failed to query registry value [LogVerbosity]; GLE=[{n}]."}, {2, "Defaulting to log file verbosity [2]."}};
 const std::vector<Expected> kPortAndModelDefaulted = {
@@ -97,7 +100,7 @@ TEST_F(ProfileLoading, FullProfileWithDescriptionsIsReadAsWritten) {
     EXPECT_EQ(device_->log.DisplayName(), kDevice);
 
     const auto messages = Messages();
-    EXPECT_LOG(messages, {kBannerLine,
+    EXPECT_LOG(messages, {kBannerLine, kLimitDefaulted,
                           {2, "Overriding BaudRate string 1 with user provided [19200]."},
                           {2, "Overriding Data Bits string 1 with user provided [8]."},
                           {2, "Overriding Stop Bits string 1 with user provided [2]."}});
@@ -108,14 +111,14 @@ TEST_F(ProfileLoading, DeviceKeyWithoutValuesTakesEveryDefault) {
     ASSERT_EQ(Load({}), 0);
     EXPECT_EQ(Described(Settings()), Described({"COM1", 9600, 7, EVENPARITY, ONESTOPBIT, "", 2, "(Generic)"}));
     EXPECT_EQ(device_->claimLockName, "KA-Scale-Claim-COM1");
-    EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
+    EXPECT_LOG(Messages(), Joined({{kBannerLine, kLimitDefaulted}, kVerbosityDefaulted, kPortAndModelDefaulted}));
 }
 
 TEST_F(ProfileLoading, MissingDeviceKeyTakesEveryDefault) {
     ASSERT_EQ(LoadOnly(), 0);
     EXPECT_EQ(device_->settings.serialPort, "COM1");
     EXPECT_EQ(device_->settings.baudRate, 9600u);
-    EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted, kPortAndModelDefaulted}));
+    EXPECT_LOG(Messages(), Joined({{kBannerLine, kLimitDefaulted}, kVerbosityDefaulted, kPortAndModelDefaulted}));
 }
 
 TEST_F(ProfileLoading, ValuesOfAnotherTypeCountAsAbsent) {
@@ -127,7 +130,7 @@ TEST_F(ProfileLoading, ValuesOfAnotherTypeCountAsAbsent) {
     EXPECT_EQ(device_->settings.baudRate, 9600u);
     EXPECT_EQ(device_->settings.parity, EVENPARITY);
     EXPECT_EQ(device_->settings.serialPort, "COM1");
-    EXPECT_LOG(Messages(), {kBannerLine,
+    EXPECT_LOG(Messages(), {kBannerLine, kLimitDefaulted,
                             {1, "Failed to query registry value [SerialPort]; GLE=[{n}]."},
                             {2, "Defaulting to serial port [COM1]."}});
 }
@@ -164,7 +167,7 @@ TEST_F(ProfileLoading, BaudRateAndDataSizeFollowTheLeadingNumberRule) {
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {c.value, c.text}}), 0);
         const bool baud = std::string(c.value) == "BaudRate";
         EXPECT_EQ(baud ? Settings().baudRate : DWORD{Settings().dataBits}, c.stored);
-        std::vector<Expected> expected = {kBannerLine};
+        std::vector<Expected> expected = {kBannerLine, kLimitDefaulted};
         if (c.line) expected.push_back({2, c.line});
         EXPECT_LOG(Messages(), expected);
     }
@@ -180,7 +183,7 @@ TEST_F(ProfileLoading, LogVerbosityZeroIsAcceptedAndOtherNonNumbersDefault) {
         SCOPED_TRACE(std::string("LogVerbosity \"") + text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", text}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}}), 0);
         EXPECT_EQ(device_->settings.logVerbosity, 2);
-        EXPECT_LOG(Messages(), Joined({{kBannerLine}, kVerbosityDefaulted}));
+        EXPECT_LOG(Messages(), Joined({{kBannerLine, kLimitDefaulted}, kVerbosityDefaulted}));
     }
 }
 
@@ -194,7 +197,7 @@ TEST_F(ProfileLoading, ParityIsChosenByItsFirstCapital) {
         SCOPED_TRACE(std::string("Parity \"") + text + "\"");
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"Parity", text}}), 0);
         EXPECT_EQ(device_->settings.parity, code);
-        EXPECT_LOG(Messages(), {kBannerLine});
+        EXPECT_LOG(Messages(), {kBannerLine, kLimitDefaulted});
     }
 }
 
@@ -208,7 +211,7 @@ TEST_F(ProfileLoading, StopBitsAreChosenByTheExactText) {
         ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}, {"StopBits", text}}),
                   0);
         EXPECT_EQ(device_->settings.stopBits, code);
-        EXPECT_LOG(Messages(), {kBannerLine,
+        EXPECT_LOG(Messages(), {kBannerLine, kLimitDefaulted,
                                 {2, "Overriding Stop Bits string 1 with user provided [" +
                                         std::to_string(static_cast<int>(code)) + "]."}});
     }
@@ -224,7 +227,43 @@ TEST_F(ProfileLoading, WithoutProviderKeyTheLogGoesToTheDefaultFile) {
     EXPECT_LOG(ReadLogMessages(kDefaultLogFile, kDevice, before),
                {kBannerLine,
                 {1, "Failed to query registry value [LogFile]; GLE=[{n}]."},
-                {2, "Defaulting to log file [c:\\OposAdmin.log]."}});
+                {2, "Defaulting to log file [c:\\OposAdmin.log]."},
+                kLimitDefaulted});
+    EXPECT_EQ(device_->log.FileSizeLimit(), 10 * kMegabyte);
+}
+
+// The limit is read as the other provider texts are: its description cut, its leading number
+// taken, in megabytes; 0 lets the file grow. Absent it takes the default quietly; a value that
+// holds no limit is a failure worth a line.
+TEST_F(ProfileLoading, LogFileLimitIsReadInMegabytesAndZeroTurnsRollingOff) {
+    const std::vector<Expected> unusable = {{1, "Failed to query registry value [LogFileLimitMB]; GLE=[{n}]."},
+                                            kLimitDefaulted};
+    const struct {
+        const char* text;  // null: absent
+        std::uint64_t bytes;
+        std::vector<Expected> lines;
+    } cases[] = {
+        {nullptr, 10 * kMegabyte, {kLimitDefaulted}},  // first: the rows after it set the value
+        {"25", 25 * kMegabyte, {{2, "Overriding log file size limit with user provided [25] MB."}}},
+        {"3  ||| Log file size limit in megabytes", 3 * kMegabyte,
+         {{2, "Overriding log file size limit with user provided [3] MB."}}},
+        {" 7.5 MB", 7 * kMegabyte, {{2, "Overriding log file size limit with user provided [7] MB."}}},
+        {"99999999999", 2147483647 * kMegabyte,
+         {{2, "Overriding log file size limit with user provided [2147483647] MB."}}},
+        {"0", 0, {{2, "Log file size limit turned off by user provided [0]; the file is never rolled over."}}},
+        {"-4", 10 * kMegabyte, unusable},
+        {"ten", 10 * kMegabyte, unusable},
+        {"", 10 * kMegabyte, unusable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? std::string("LogFileLimitMB \"") + c.text + "\"" : "no LogFileLimitMB");
+        if (c.text) profile_.SetProviderString("LogFileLimitMB", c.text);
+        ASSERT_EQ(Load({{"LogVerbosity", "2"}, {"SerialPort", "COM2"}, {"ModelNumber", "TRM-07"}}), 0);
+        EXPECT_EQ(device_->log.FileSizeLimit(), c.bytes);
+        std::vector<Expected> expected = {kBannerLine};
+        expected.insert(expected.end(), c.lines.begin(), c.lines.end());
+        EXPECT_LOG(Messages(), expected);
+    }
 }
 
 TEST_F(ProfileLoading, DeviceNamesOnOnePortShareOneClaimMutex) {

@@ -2,11 +2,14 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "logging/generation_name.h"
 #include "logging/line_format.h"
+#include "tests/logging/file_lines.h"
 #include "tests/logging/writer_protocol.h"
 #include "tests/support/profile_fixture.h"
 
@@ -16,8 +19,10 @@ namespace {
 constexpr int kWriterCount = 2;
 constexpr int kLinesPerWriter = 5000;
 constexpr DWORD kWritersLimitMs = 300000;
-constexpr std::size_t kHeaderLineCount = 8;
-constexpr std::size_t kMessageColumn = 66;
+using test::FirstLines;
+using test::HeaderBlock;
+using test::kHeaderLineCount;
+using test::kMessageColumn;
 
 std::string WriterPath() {
     char self[MAX_PATH] = {};
@@ -61,15 +66,9 @@ private:
     ka::UniqueHandle process_;
 };
 
-std::string AsInFile(std::string line) {
-    for (char& c : line) {
-        if (c == '\t') c = ' ';
-    }
-    return line;
-}
-
 std::string ExpectedMessage(int writer, int line) {
-    return "writer " + std::to_string(writer) + " line " + std::to_string(line) + " " + test::kWriterPadding;
+    return "writer " + std::to_string(writer) + " line " + std::to_string(test::kFirstLineNumber + line) + " " +
+           test::kWriterPadding;
 }
 
 std::string ExpectedColumns(int writer) {
@@ -78,50 +77,108 @@ std::string ExpectedColumns(int writer) {
     return name + "Main Thread     Information (2) ";
 }
 
-TEST(CrossProcessLog, TwoWritersLoseAndInterleaveNothing) {
-    const std::string path = ka::test::TempLogPath("two-writers");
-    const std::string startName = "KA-LogTest-Start-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                  std::to_string(GetTickCount64());
-    ka::UniqueHandle start(CreateEventA(nullptr, TRUE, FALSE, startName.c_str()));
-    ASSERT_TRUE(start.valid()) << GetLastError();
-
-    std::vector<WriterProcess> writers(kWriterCount);
-    for (int writer = 1; writer <= kWriterCount; ++writer) {
-        const std::string commandLine = "\"" + WriterPath() + "\" \"" + path + "\" " + std::to_string(writer) + " " +
-                                        std::to_string(kLinesPerWriter) + " " + startName;
-        ASSERT_EQ(writers[writer - 1].Start(commandLine), 0u) << commandLine;
+// Writer processes started together on one file, each writing its numbered lines.
+class Writers {
+public:
+    Writers(const std::string& path, int count, int lines, std::uint64_t sizeLimit = 0) {
+        const std::string startName = "KA-LogTest-Start-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                      std::to_string(GetTickCount64());
+        start_.reset(CreateEventA(nullptr, TRUE, FALSE, startName.c_str()));
+        processes_.resize(count);
+        for (int writer = 1; writer <= count; ++writer) {
+            std::string commandLine = "\"" + WriterPath() + "\" \"" + path + "\" " + std::to_string(writer) + " " +
+                                      std::to_string(lines) + " " + startName;
+            if (sizeLimit != 0) commandLine += " " + std::to_string(sizeLimit);
+            if (processes_[writer - 1].Start(commandLine) != 0) ++failedStarts_;
+        }
     }
-    ASSERT_TRUE(SetEvent(start.get()));
-    std::vector<HANDLE> handles;
-    for (const WriterProcess& writer : writers) handles.push_back(writer.Handle());
-    ASSERT_EQ(WaitForMultipleObjects(kWriterCount, handles.data(), TRUE, kWritersLimitMs), WAIT_OBJECT_0);
-    for (const WriterProcess& writer : writers) ASSERT_EQ(writer.ExitCode(), 0u);
 
-    const std::vector<std::string> lines = ka::test::ReadLines(path);
-    ASSERT_EQ(lines.size(), kHeaderLineCount + kWriterCount * kLinesPerWriter);
-    const std::vector<std::string> header = {"", "", AsInFile(ColumnTitleLine()), "", "", AsInFile(RuleLine()), "", ""};
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + kHeaderLineCount), header);
+    // True when every writer started, wrote all its lines and ended within the limit.
+    ::testing::AssertionResult Run() {
+        if (!start_ || failedStarts_ != 0) return ::testing::AssertionFailure() << failedStarts_ << " writers not started";
+        SetEvent(start_.get());
+        std::vector<HANDLE> handles;
+        for (const WriterProcess& writer : processes_) handles.push_back(writer.Handle());
+        const DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(handles.size()), handles.data(), TRUE, kWritersLimitMs);
+        if (waited != WAIT_OBJECT_0) return ::testing::AssertionFailure() << "writers still running: " << waited;
+        for (std::size_t i = 0; i < processes_.size(); ++i) {
+            if (processes_[i].ExitCode() != 0) {
+                return ::testing::AssertionFailure() << "writer " << i + 1 << " exited " << processes_[i].ExitCode();
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
 
-    // Each writer's lines appear whole and in its own order; the two streams may alternate.
-    std::vector<int> nextLine(kWriterCount + 1, 0);
-    int badLines = 0;
+private:
+    ka::UniqueHandle start_;
+    std::vector<WriterProcess> processes_;
+    int failedStarts_ = 0;
+};
+
+// Walks lines after a header block: each must be the next line of one writer, whole. Returns
+// how many were not; nextLine carries each writer's place from one file to the next.
+int CountStrayLines(const std::vector<std::string>& lines, std::vector<int>& nextLine, int linesPerWriter) {
+    int stray = 0;
     for (std::size_t i = kHeaderLineCount; i < lines.size(); ++i) {
         const std::string& line = lines[i];
         int writer = 0;
-        for (int candidate = 1; candidate <= kWriterCount; ++candidate) {
+        for (int candidate = 1; candidate < static_cast<int>(nextLine.size()); ++candidate) {
             if (line.compare(18, kMessageColumn - 18, ExpectedColumns(candidate)) == 0) writer = candidate;
         }
-        const bool whole = writer != 0 && nextLine[writer] < kLinesPerWriter &&
+        const bool whole = writer != 0 && nextLine[writer] < linesPerWriter &&
                            line.substr(kMessageColumn) == ExpectedMessage(writer, nextLine[writer]);
         if (whole) {
             ++nextLine[writer];
-        } else if (++badLines <= 5) {
+        } else if (++stray <= 5) {
             ADD_FAILURE() << "line " << i + 1 << " is not the next line of a writer: " << line;
         }
     }
-    EXPECT_EQ(badLines, 0);
+    return stray;
+}
+
+TEST(CrossProcessLog, TwoWritersLoseAndInterleaveNothing) {
+    const std::string path = ka::test::TempLogPath("two-writers");
+    Writers writers(path, kWriterCount, kLinesPerWriter);
+    ASSERT_TRUE(writers.Run());
+
+    const std::vector<std::string> lines = ka::test::ReadLines(path);
+    ASSERT_EQ(lines.size(), kHeaderLineCount + kWriterCount * kLinesPerWriter);
+    EXPECT_EQ(FirstLines(lines, kHeaderLineCount), HeaderBlock());
+    // Each writer's lines appear whole and in its own order; the two streams may alternate.
+    std::vector<int> nextLine(kWriterCount + 1, 0);
+    EXPECT_EQ(CountStrayLines(lines, nextLine, kLinesPerWriter), 0);
     for (int writer = 1; writer <= kWriterCount; ++writer) EXPECT_EQ(nextLine[writer], kLinesPerWriter) << writer;
     DeleteFileA(path.c_str());
+}
+
+// Whichever writer first finds that its next line would pass the limit rolls the file over; the
+// others must write their next lines into the new file. The limit lets the lines fill one file
+// and a half, so the file rolls over exactly once. Every line is as long as any other, so one
+// line written into the older generation after the roll would carry it past the limit.
+TEST(CrossProcessLog, WritersFollowARollOverByAnyOfThemAndLoseNothing) {
+    constexpr int kRollingWriters = 3;
+    constexpr int kRollingLines = 2000;
+    const std::string path = ka::test::TempLogPath("rolling-writers");
+    const std::string older = OlderGenerationPath(path);
+    const std::uint64_t lineBytes = kMessageColumn + ExpectedMessage(1, 0).size() + 2;
+    const std::uint64_t limit = kRollingWriters * kRollingLines * lineBytes * 3 / 5;
+    Writers writers(path, kRollingWriters, kRollingLines, limit);
+    ASSERT_TRUE(writers.Run());
+
+    const std::uint64_t olderSize = ka::test::ReadWholeFile(older).size();
+    EXPECT_LE(olderSize, limit) << "a line went into the older generation after the roll";
+    EXPECT_GT(olderSize + lineBytes, limit) << "rolled over before the limit";
+    const std::vector<std::string> olderLines = ka::test::ReadLines(older);
+    const std::vector<std::string> currentLines = ka::test::ReadLines(path);
+    EXPECT_EQ(FirstLines(olderLines, kHeaderLineCount), HeaderBlock());
+    EXPECT_EQ(FirstLines(currentLines, kHeaderLineCount), HeaderBlock()) << "the new file starts with the header";
+    // Each writer's lines run on from the older file into the current one, none lost or torn.
+    std::vector<int> nextLine(kRollingWriters + 1, 0);
+    EXPECT_EQ(CountStrayLines(olderLines, nextLine, kRollingLines), 0);
+    EXPECT_EQ(CountStrayLines(currentLines, nextLine, kRollingLines), 0);
+    for (int writer = 1; writer <= kRollingWriters; ++writer) EXPECT_EQ(nextLine[writer], kRollingLines) << writer;
+    DeleteFileA(path.c_str());
+    DeleteFileA(older.c_str());
 }
 
 }  // namespace

@@ -138,18 +138,24 @@ TEST(LineFormatLength, HugeNameCutsThePrefixItself) {
     EXPECT_EQ(std::string(line.Text()), "01/02/24\t03:04:05\t" + std::string(kLineBufferSize - 1 - 18, 'N'));
 }
 
-TEST(LineFormatFileLine, TabsBecomeSpacesAndALineBreakFollows) {
+TEST(LineFormatFileLine, TabsBecomeSpacesAndLineEndsAreCarriageReturnAndLineFeed) {
     char out[kFileLineBufferSize];
-    EXPECT_EQ(ComposeFileLine("a\tb\t\tc", out), 7u);
-    EXPECT_STREQ(out, "a b  c\n");
-    EXPECT_EQ(ComposeFileLine("", out), 1u);
-    EXPECT_STREQ(out, "\n");
+    EXPECT_EQ(ComposeFileLine("a\tb\t\tc", out), 8u);
+    EXPECT_STREQ(out, "a b  c\r\n");
+    EXPECT_EQ(ComposeFileLine("", out), 2u);
+    EXPECT_STREQ(out, "\r\n");
+    // A break inside an argument, a lone carriage return and a break in a pair, as text mode wrote them.
+    EXPECT_EQ(ComposeFileLine("x\ny\rz\r\n", out), 11u);
+    EXPECT_STREQ(out, "x\r\ny\rz\r\r\n\r\n");
 
     const std::string longest(kLineBufferSize - 1, 'z');
-    EXPECT_EQ(ComposeFileLine(longest.c_str(), out), kLineBufferSize);
-    EXPECT_EQ(std::string(out), longest + "\n");
+    EXPECT_EQ(ComposeFileLine(longest.c_str(), out), kLineBufferSize + 1);
+    EXPECT_EQ(std::string(out), longest + "\r\n");
     const std::string tooLong(kLineBufferSize + 40, 'z');
-    EXPECT_EQ(ComposeFileLine(tooLong.c_str(), out), kLineBufferSize);
+    EXPECT_EQ(ComposeFileLine(tooLong.c_str(), out), kLineBufferSize + 1);
+    const std::string breaks(kLineBufferSize + 40, '\n');
+    EXPECT_EQ(ComposeFileLine(breaks.c_str(), out), kFileLineBufferSize - 1);
+    EXPECT_EQ(std::string(out, 4), "\r\n\r\n");
 }
 
 std::string Escaped(const std::string& data) {

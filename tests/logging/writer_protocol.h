@@ -11,6 +11,8 @@ constexpr char kWriterPadding[] =
     "0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz"
     "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcdefghijklmnopqrstuvwxyz0123456789ABCDEFGHIJKLMNOPQRSTUV|";
 constexpr unsigned long kWriterStartLimitMs = 60000;
+// Lines are numbered from here, so that every line of every writer is as long as any other.
+constexpr int kFirstLineNumber = 100000;
 
 inline std::string WriterName(int writer) { return "Writer " + std::to_string(writer); }
 

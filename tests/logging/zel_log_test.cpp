@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/unique_handle.h"
+#include "tests/logging/file_lines.h"
 #include "tests/support/profile_fixture.h"
 
 namespace zel {
@@ -21,20 +22,16 @@ using ka::test::ReadWholeFile;
 using ka::test::TempLogPath;
 
 constexpr DWORD kWaitLimitMs = 10000;
-constexpr std::size_t kMessageColumn = 66;
-constexpr std::size_t kHeaderLineCount = 8;
 constexpr char kFifteenCharName[] = "ABCDEFGHIJKLMNO";
+using test::HeaderBlock;
+using test::kHeaderLineCount;
+using test::kMessageColumn;
 
-std::string AsInFile(std::string line) {
-    for (char& c : line) {
-        if (c == '\t') c = ' ';
-    }
-    return line;
-}
-
-std::vector<std::string> HeaderBlock() {
-    OposLog log;
-    return {"", "", AsInFile(log.ColumnTitleLine()), "", "", AsInFile(log.RuleLine()), "", ""};
+// The log's handles let others delete the file, so only an open that shares nothing tells that
+// no handle is left.
+bool NoHandleOpen(const std::string& path) {
+    ka::UniqueFile alone(CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    return alone.valid();
 }
 
 // Collects what reaches the line sink.
@@ -56,7 +53,7 @@ protected:
         DeleteFileA(path_.c_str());
     }
 
-    void Open(int verbosity) { ASSERT_NE(log_.OpenLogFile(path_.c_str(), verbosity), nullptr) << path_; }
+    void Open(int verbosity) { ASSERT_EQ(log_.OpenLogFile(path_.c_str(), verbosity), 0) << path_; }
 
     // The lines after the header block, without their line ends.
     std::vector<std::string> BodyLines() {
@@ -83,7 +80,7 @@ TEST_F(LogFileTest, EmptyFileGetsTheHeaderBlockAndReopeningAddsNone) {
     log_.CloseFile();
     {
         OposLog again;
-        ASSERT_NE(again.OpenLogFile(path_.c_str(), 4), nullptr);
+        ASSERT_EQ(again.OpenLogFile(path_.c_str(), 4), 0);
         again.Write(kMainThread, kCritical, "second");
     }
     std::vector<std::string> lines = ReadLines(path_);
@@ -242,8 +239,8 @@ TEST_F(LogFileTest, UnopenableFileLeavesTheSinkWorking) {
     SinkRecorder sink;
     log_.SetLineSink(&SinkRecorder::Receive, &sink, 4, 0);
     const std::string missingFolder = path_ + ".missing\\inner.log";
-    EXPECT_EQ(log_.OpenLogFile(missingFolder.c_str(), 4), nullptr);
-    EXPECT_EQ(log_.OpenLogFile(nullptr, 4), nullptr);
+    EXPECT_EQ(log_.OpenLogFile(missingFolder.c_str(), 4), ERROR_PATH_NOT_FOUND);
+    EXPECT_EQ(log_.OpenLogFile(nullptr, 4), ERROR_INVALID_PARAMETER);
     log_.Write(kMainThread, kCritical, "still reaches the sink");
     EXPECT_EQ(sink.lines.size(), 1u);
 }
@@ -251,14 +248,15 @@ TEST_F(LogFileTest, UnopenableFileLeavesTheSinkWorking) {
 TEST_F(LogFileTest, ReopeningClosesTheOldFile) {
     const std::string otherPath = TempLogPath("reopened");
     Open(4);
-    ASSERT_NE(log_.OpenLogFile(otherPath.c_str(), 4), nullptr);
+    ASSERT_EQ(log_.OpenLogFile(otherPath.c_str(), 4), 0);
     log_.Write(kMainThread, kCritical, "to the new file");
-    EXPECT_TRUE(DeleteFileA(path_.c_str())) << "old file still open, GLE=" << GetLastError();
+    EXPECT_TRUE(NoHandleOpen(path_)) << "old file still open, GLE=" << GetLastError();
     log_.CloseFile();
     std::vector<std::string> lines = ReadLines(otherPath);
     ASSERT_EQ(lines.size(), kHeaderLineCount + 1);
     EXPECT_EQ(lines.back().substr(kMessageColumn), "to the new file");
-    EXPECT_TRUE(DeleteFileA(otherPath.c_str())) << "closed file still open, GLE=" << GetLastError();
+    EXPECT_TRUE(NoHandleOpen(otherPath)) << "closed file still open, GLE=" << GetLastError();
+    DeleteFileA(otherPath.c_str());
 }
 
 TEST_F(LogFileTest, DisplayNameAndLastError) {

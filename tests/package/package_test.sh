@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # An installer package under Wine, in a prefix and on a cable of its own, walked through a
-# terminal's life: a silent install that weighs, a repair after the registration and files were
-# deleted and another damaged, a silent uninstall that leaves the shop's profile and log, then an
-# upgrade from an earlier package and a refused downgrade. The files installed are the shipped
-# ones, without debug information, which the symbols archive beside the package holds.
+# terminal's life: a silent install that makes the log folder, names a file there as the log and
+# weighs, a repair after the registration and files were deleted and another damaged, a silent
+# uninstall that leaves the shop's profile, log folder, log setting and log, then an upgrade from
+# an earlier package and a refused downgrade. A log setting the shop made is kept throughout. The
+# files installed are the shipped ones, without debug information, which the symbols archive
+# beside the package holds.
 #
 # The x86 package is walked in a 32-bit prefix (32-bit Windows). The x64 package is walked in a
 # 64-bit prefix that runs 32-bit programs too (WOW64, with the registry split): both service
@@ -83,8 +85,10 @@ regsvr() { # view dll
 DEVICE="Package Scale"
 DEVICE_KEY="HKLM\\SOFTWARE\\OLEforRetail\\ServiceOPOS\\Scale\\$DEVICE"
 PROVIDER_KEY='HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris'
-LOG_WIN='C:\KolvaneAris-Scale.log'
-LOG_FILE=$WINEPREFIX/drive_c/KolvaneAris-Scale.log
+# The log the package names where the provider key names none, and one the shop chose instead.
+PACKAGE_LOG_WIN='C:\ProgramData\Kolvane-Aris\Logs\OposAdmin.log'
+PACKAGE_LOG_DIR=$WINEPREFIX/drive_c/ProgramData/Kolvane-Aris/Logs
+SHOP_LOG_WIN='D:\Logs\Scale.log'
 WEIGHT=12.345
 # The pty cable takes 8-N-1 only; both ends agree on it.
 PROFILE=("SerialPort=COM1" "BaudRate=9600" "DataSize=8" "Parity=None" "StopBits=1" "LogVerbosity=4")
@@ -195,6 +199,19 @@ reg_value() { # key name [view flag]
 
 not_a_key() { ! "$WINE" reg query "$1" ${2:-} >/dev/null 2>&1; }
 
+# Each registry view the package serves names the log file.
+check_log_setting() { # expected description
+    local view
+    for view in $VIEWS; do
+        check "$2 ($view-bit view)" test "$(reg_value "$PROVIDER_KEY" LogFile "$(view_flag "$view")")" = "$1"
+    done
+}
+
+set_log_setting() { # path
+    local view
+    for view in $VIEWS; do reg add "$PROVIDER_KEY" /v LogFile /d "$1" /f $(view_flag "$view"); done
+}
+
 # ---- what the package lays down -----------------------------------------------------------
 
 # The entries of DllRegisterServer: key under HKEY_CLASSES_ROOT and its default value; the
@@ -276,6 +293,13 @@ msi_property() { # package name
     msiinfo export "$1" Property | tr -d '\r' | awk -F '\t' -v name="$2" '$1 == name { print $2 }'
 }
 
+# The log folder's rights, which Windows Installer applies when it makes the folder. Wine applies
+# none (every file shows the same made-up rights), so only the package's own row is checked.
+sets_log_folder_rights() { # package
+    msiinfo export "$1" MsiLockPermissionsEx | tr -d '\r' |
+        awk -F '\t' '$2 == "LOGDIR" && $3 == "CreateFolder" && $4 ~ /^D:PAI\(/ { found = 1 } END { exit !found }'
+}
+
 # How many products of this name Programs and Features lists, in either view.
 installations() {
     local view count=0 found
@@ -351,7 +375,6 @@ write_profiles() {
         for entry in "${PROFILE[@]}"; do
             reg add "$DEVICE_KEY" /v "${entry%%=*}" /d "${entry#*=}" /f $(view_flag "$view")
         done
-        reg add "$PROVIDER_KEY" /v LogFile /d "$LOG_WIN" /f $(view_flag "$view")
     done
 }
 
@@ -362,12 +385,6 @@ profile_kept() {
     done
 }
 
-log_setting_kept() {
-    local view
-    for view in $VIEWS; do
-        [ "$(reg_value "$PROVIDER_KEY" LogFile "$(view_flag "$view")")" = "$LOG_WIN" ] || return 1
-    done
-}
 
 # ---- the walk -----------------------------------------------------------------------------
 
@@ -391,6 +408,9 @@ check_files_present
 check_registration_present
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
 check_symbols
+check "log folder made under ProgramData" test -d "$PACKAGE_LOG_DIR"
+check "the package sets the log folder's own rights" sets_log_folder_rights "$PACKAGE"
+check_log_setting "$PACKAGE_LOG_WIN" "LogFile, unset before, names a file in the log folder"
 write_profiles
 start_desktop_keeper || fail "a 64-bit program holds the prefix's desktop"
 if start_simulator "$WORK" "$(install_dir 32)/trm07sim.exe" '\\.\COM21' --weight "$WEIGHT" --data-bits 8 --parity none; then
@@ -403,9 +423,10 @@ else
 fi
 stop_simulator
 stop_desktop_keeper
-check "the service objects wrote the log file" test -s "$LOG_FILE"
+check "the service objects wrote their log in the log folder" test -s "$PACKAGE_LOG_DIR/OposAdmin.log"
 
 step "repair after the registration keys and files were deleted and another damaged"
+set_log_setting "$SHOP_LOG_WIN"
 for view in $VIEWS; do
     reg delete "HKCR\\$PROG_ID" /f $(view_flag "$view")
     reg delete "HKCR\\CLSID\\$CLSID" /f $(view_flag "$view")
@@ -421,6 +442,7 @@ for view in $VIEWS; do
 done
 check "damaged trm07sim.exe restored" cmp -s "$SHIPPED_32/trm07sim.exe" "$(install_dir 32)/trm07sim.exe"
 check_registration_present
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept"
 
 step "silent uninstall"
 check "msiexec /x /qn succeeds" msiexec_run 0 uninstall /x "$(windows_path "$PACKAGE")"
@@ -428,12 +450,15 @@ check_files_absent
 check_registration_absent
 check "no installation listed" test "$(installations)" = 0
 check "device profile kept" profile_kept
-check "log-file setting kept" log_setting_kept
-check "log file kept" test -s "$LOG_FILE"
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept"
+check "log folder kept" test -d "$PACKAGE_LOG_DIR"
+check "log file kept" test -s "$PACKAGE_LOG_DIR/OposAdmin.log"
 
 step "upgrade from $(basename "$EARLIER")"
 check "earlier package installs" msiexec_run 0 install-earlier /i "$(windows_path "$EARLIER")"
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept by a fresh install"
 check "newer package installs over it" msiexec_run 0 upgrade /i "$(windows_path "$PACKAGE")"
+check_log_setting "$SHOP_LOG_WIN" "the shop's LogFile kept by the upgrade"
 check "the earlier product is gone" test -z "$(reg_value "$UNINSTALL_KEY\\$(msi_property "$EARLIER" ProductCode)" DisplayVersion)"
 check "Programs and Features lists version $(msi_property "$PACKAGE" ProductVersion) alone" listed_alone "$PACKAGE"
 check_files_present

@@ -22,6 +22,8 @@ ProfileFixture::~ProfileFixture() {
     if (touchedProvider_) {
         if (hadProvider_) {
             SetString(kProviderPath, "LogFile", savedLogFile_);
+            auto key = CreateKey(kProviderPath);
+            for (const auto& name : providerValues_) RegDeleteValueA(key.get(), name.c_str());
         } else {
             RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kProviderPath, view_, 0);
         }
@@ -67,6 +69,7 @@ void ProfileFixture::SetProviderString(const std::string& name, const std::strin
             }
         }
     }
+    if (name != "LogFile") providerValues_.push_back(name);
     SetString(kProviderPath, name, value);
 }
 

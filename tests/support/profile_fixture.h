@@ -23,6 +23,7 @@ public:
     // Creates (or opens) the device key and sets REG_SZ values; an empty name is the default value.
     void SetDeviceString(const std::string& device, const std::string& name, const std::string& value);
     void SetDeviceDword(const std::string& device, const std::string& name, DWORD value);
+    // LogFile is restored afterwards, any other value removed.
     void SetProviderString(const std::string& name, const std::string& value);
     // A TRM-07 profile on `port` logging to `logFile` at `verbosity`.
     void WriteScaleProfile(const std::string& device, const std::string& port, const std::string& logFile,
@@ -37,6 +38,8 @@ private:
     bool touchedProvider_ = false;
     bool hadProvider_ = false;
     std::string savedLogFile_;
+    // Provider values other than LogFile that this fixture set, removed again.
+    std::vector<std::string> providerValues_;
 };
 
 // A fresh, empty path for a log file under the test's temporary folder.
