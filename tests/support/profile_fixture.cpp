@@ -22,7 +22,7 @@ ProfileFixture::~ProfileFixture() {
     if (touchedProvider_) {
         if (hadProvider_) {
             SetString(kProviderPath, "LogFile", savedLogFile_);
-            auto key = CreateKey(kProviderPath);
+            auto key = CreateKey(kProviderPath, view_);
             for (const auto& name : providerValues_) RegDeleteValueA(key.get(), name.c_str());
         } else {
             RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kProviderPath, view_, 0);
