@@ -3,6 +3,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "device/pending_lines.h"
 #include "device/reply_parser.h"
 #include "logging/line_format.h"
 
@@ -70,7 +71,7 @@ private:
     ULONGLONG deadline_ = 0;
 };
 
-long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity, DWORD limitMs) {
+long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity, DWORD limitMs, PendingLines& lines) {
     std::memset(reply, 0, capacity + 1);
     const HANDLE port = link.port.get();
     // Whatever arrived before this request is no answer to it: the late or overlong reply of an
@@ -86,31 +87,31 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
     PortOperation write(port);
     write.SetDeadline(GetTickCount64() + limitMs);
     if (!write.MakeEvent()) {
-        link.log.Line(zel::kCritical, "First OverLapped event not set");
+        lines.Line(zel::kCritical, "First OverLapped event not set");
         return opos::OPOS_E_ILLEGAL;
     }
     if (!write.Started(WriteFile(port, request, kRequestLength, nullptr, write.Record()))) {
-        link.log.Line(zel::kCritical, "WriteFile: %d", static_cast<long>(GetLastError()));
+        lines.Line(zel::kCritical, "WriteFile: %d", static_cast<long>(GetLastError()));
         return opos::OPOS_E_ILLEGAL;
     }
 
     // A read still pending when this ends is cancelled before the buffer, record and event go.
     PortOperation read(port);
     if (!read.MakeEvent()) {
-        link.log.Line(zel::kCritical, "Second OverLapped event not set");
+        lines.Line(zel::kCritical, "Second OverLapped event not set");
         return opos::OPOS_E_ILLEGAL;
     }
     if (!read.Started(ReadFile(port, reply, capacity, nullptr, read.Record()))) {
         char shown[zel::kLineBufferSize];
         zel::EscapeData(reply, std::strlen(reply), shown);
-        link.log.Line(zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), shown);
+        lines.Line(zel::kCritical, "Error reading scale, LE=%d; Data=%s", static_cast<long>(GetLastError()), shown);
         return opos::OPOS_E_ILLEGAL;
     }
 
     const DWORD waitResult = WaitForSingleObject(read.Event(), limitMs);
     if (waitResult != WAIT_OBJECT_0) {
-        link.log.Line(zel::kCritical, "Wait Object error reading scale: LE=%d, Response=%d",
-                static_cast<long>(GetLastError()), static_cast<long>(waitResult));
+        lines.Line(zel::kCritical, "Wait Object error reading scale: LE=%d, Response=%d",
+                   static_cast<long>(GetLastError()), static_cast<long>(waitResult));
         return opos::OPOS_E_ILLEGAL;
     }
     DWORD count = read.Transferred();
@@ -119,17 +120,19 @@ long ConverseOnPort(DeviceLink& link, char command, char* reply, DWORD capacity,
     // The scale's bytes as they are would let a reply break the line or forge one.
     char shown[zel::kLineBufferSize];
     zel::EscapeData(reply, count, shown);
-    link.log.Line(zel::kDataFlow, "Success: LE=%d; Bytes=%d; Data=%s", static_cast<long>(GetLastError()),
-            static_cast<long>(count), shown);
+    lines.Line(zel::kDataFlow, "Success: LE=%d; Bytes=%d; Data=%s", static_cast<long>(GetLastError()),
+               static_cast<long>(count), shown);
     return opos::OPOS_SUCCESS;
 }
 }  // namespace
 
 long Converse(DeviceLink& link, char command, char* reply, DWORD capacity, DWORD limitMs) {
     if (!reply) return opos::OPOS_E_ILLEGAL;
+    // Declared before the lock, so that its lines are written once the lock is given back.
+    PendingLines lines(link.log);
     // One conversation at a time on the port: replies must not cross.
     std::lock_guard<ka::CriticalSection> hold(link.conversationLock);
-    return ConverseOnPort(link, command, reply, capacity, limitMs);
+    return ConverseOnPort(link, command, reply, capacity, limitMs, lines);
 }
 
 long ReadScale(DeviceLink& link, long& weight, long& hardwareStatus, long& commResult) {
