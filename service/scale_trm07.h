@@ -79,6 +79,8 @@ private:
     long ReadWeightAs(long* pWeightData, long timeout, bool async);
     // Releasing once the gate has passed, or from Close, which passes no gate.
     long ReleaseClaimed();
+    // Close's and destruction's release: from any thread, with its entry line, when claimed.
+    void GiveBackClaim();
 
     // The common exits: log the leave lines, record the result under the result lock.
     long SuccessExit(const char* routine);
