@@ -7,7 +7,6 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -24,15 +23,17 @@ constexpr long kWeight = 2750;
 constexpr long kReadTimeoutMs = 2000;
 // A call on a pulled adapter waits for nothing: well within one attempt's 500 ms limit.
 constexpr ULONGLONG kPromptMs = 500;
-constexpr int kPulls = 30;
+constexpr int kPulls = 10;
 // What may still settle after the first pull: a handle the platform opens late, and for the
 // platform's own serial I/O a few dozen bytes of heap a conversation.
 constexpr long kHandleTolerance = 2;
 constexpr long long kHeapToleranceBytes = 2048;
 constexpr DWORD kThreadEndMs = 5000;
 
-const std::string kLostLine = "Lost the scale's port [" + kOwnedCable.deviceSide() + "]; LE={n}. It is opened again at the next request.";
-const std::string kReopenedLine = "Opened the scale's port [" + kOwnedCable.deviceSide() + "] again with the profile's settings.";
+const std::string kLostLine =
+    "Lost the scale's port [" + kOwnedCable.deviceSide() + "]; LE={n}. It is opened again at the next request.";
+const std::string kReopenedLine =
+    "Opened the scale's port [" + kOwnedCable.deviceSide() + "] again with the profile's settings.";
 
 long Count(const std::vector<WrittenLine>& lines, int level, const std::string& pattern) {
     return static_cast<long>(std::count_if(lines.begin(), lines.end(), [&](const WrittenLine& line) {
