@@ -5,7 +5,10 @@
 // thread releases or closes the device (the control object's thread, an event thread whose
 // handler closed it, the thread that drops the last reference). So a keeper thread of this
 // process takes the mutex and holds it on behalf of the application thread that claimed; the
-// claim still answers to that thread only, as a mutex of its own would.
+// claim still answers to that thread only, as a mutex of its own would. Giving the claim back
+// waits for the keeper's release of the mutex, never for the keeper's end, which needs the
+// loader: a close from a library's detach holds it. The keeper keeps its library loaded until
+// it has ended.
 
 #include "device/device_link.h"
 

@@ -43,6 +43,10 @@ struct DeviceLink {
     // Open and configured while the device is enabled.
     ka::UniqueFile port;
     BOOL deviceEnabled = FALSE;
+    // The port failed under a conversation (an adapter pulled) and was closed; the device stays
+    // enabled and the next conversation opens the port again. Changed only under the
+    // conversation lock.
+    bool portLost = false;
 
     // Held from a request's write to the end of its read: replies must not cross.
     ka::CriticalSection conversationLock;

@@ -64,30 +64,41 @@ constexpr ConfigurationStep kConfigurationSteps[] = {
     {ApplyTimeouts, "SetCommTimeouts Failed, %d"},
 };
 
-long OpenPort(DeviceLink& link) {
-    if (link.deviceEnabled) return opos::OPOS_SUCCESS;
+// The port opened and configured with the profile's settings; invalid when it cannot be opened
+// (no line: the port is missing or in use) or configured (a line for each step that failed).
+ka::UniqueFile OpenConfiguredPort(const DeviceLink& link, PendingLines& lines) {
     ka::UniqueFile port(CreateFileA(link.settings.serialPort.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                     FILE_FLAG_OVERLAPPED, nullptr));
-    if (!port) return opos::OPOS_E_NOSERVICE;
+    if (!port) return port;
 
     PortSetup setup{link.settings, port.get(), {}};
     setup.dcb.DCBlength = sizeof setup.dcb;
     if (!GetCommState(port.get(), &setup.dcb)) {
         port.reset();
-        link.log.Line(zel::kCritical, "GetCommState Failed");
-        return opos::OPOS_E_NOSERVICE;
+        lines.Line(zel::kCritical, "GetCommState Failed");
+        return port;
     }
     bool configured = true;
     for (const auto& step : kConfigurationSteps) {
         if (!step.apply(setup)) {
-            link.log.Line(zel::kCritical, step.failureLine, static_cast<long>(GetLastError()));
+            lines.Line(zel::kCritical, step.failureLine, static_cast<long>(GetLastError()));
             configured = false;
         }
     }
-    if (!configured) return opos::OPOS_E_NOSERVICE;
+    if (!configured) port.reset();
+    return port;
+}
+
+long OpenPort(DeviceLink& link) {
+    if (link.deviceEnabled) return opos::OPOS_SUCCESS;
+    PendingLines lines(link.log);
+    ka::UniqueFile port = OpenConfiguredPort(link, lines);
+    lines.WriteAll();
+    if (!port) return opos::OPOS_E_NOSERVICE;
 
     link.port = std::move(port);
     link.deviceEnabled = TRUE;
+    link.portLost = false;
     link.log.Line(zel::kInformation, "Device enabled successfully.");
     return opos::OPOS_SUCCESS;
 }
@@ -99,6 +110,7 @@ long ClosePort(DeviceLink& link) {
         std::lock_guard<ka::CriticalSection> hold(link.conversationLock);
         link.port.reset();
         link.deviceEnabled = FALSE;
+        link.portLost = false;
     }
     link.log.Line(zel::kInformation, "Device disabled successfully.");
     return opos::OPOS_SUCCESS;
@@ -106,5 +118,23 @@ long ClosePort(DeviceLink& link) {
 }  // namespace
 
 long SetPortOpen(DeviceLink& link, bool open) { return open ? OpenPort(link) : ClosePort(link); }
+
+void LosePort(DeviceLink& link, DWORD error, PendingLines& lines) {
+    link.port.reset();
+    if (link.portLost) return;
+    link.portLost = true;
+    lines.Line(zel::kSignificant, "Lost the scale's port [%s]; LE=%d. It is opened again at the next request.",
+               link.settings.serialPort.c_str(), static_cast<long>(error));
+}
+
+bool ReopenLostPort(DeviceLink& link, PendingLines& lines) {
+    ka::UniqueFile port = OpenConfiguredPort(link, lines);
+    if (!port) return false;
+    link.port = std::move(port);
+    link.portLost = false;
+    lines.Line(zel::kSignificant, "Opened the scale's port [%s] again with the profile's settings.",
+               link.settings.serialPort.c_str());
+    return true;
+}
 
 }  // namespace pendrax

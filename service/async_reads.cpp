@@ -114,6 +114,13 @@ bool AsyncReads::WaitForReading() noexcept { return WaitForOthers(true, 0); }
 
 bool AsyncReads::WaitForAllToEnd(DWORD slackMs) noexcept { return WaitForOthers(false, slackMs); }
 
+size_t AsyncReads::Undelivered() noexcept {
+    Hold hold(lock_);
+    PruneEnded();
+    return static_cast<size_t>(
+        std::count_if(reads_.begin(), reads_.end(), [](const std::shared_ptr<AsyncRead>& r) { return !r->turnDone; }));
+}
+
 void AsyncReads::CancelAll() noexcept {
     {
         Hold hold(lock_);

@@ -50,6 +50,8 @@ public:
     // Waits for every thread but the caller that is still reading, each bounded by its deadline
     // and one attempt, serving messages sent to this thread meanwhile. False when one still reads.
     bool WaitForReading() noexcept;
+    // Reads whose event has not had its turn yet, the one being delivered included.
+    size_t Undelivered() noexcept;
     // Every read in flight skips its event and stops retrying; reads started later are not touched.
     void CancelAll() noexcept;
     // Waits for every thread but the caller to end, bounded by their deadlines and `slackMs` for

@@ -13,6 +13,12 @@ constexpr char kDeviceEnabledRoutine[] = "SetPropertyNumber(DeviceEnabled)";
 long CScaleTRM07::Claim(long timeout) {
     state_.log.Line(zel::kFunctTrace, "ENTER [Claim].");
     state_.log.Line(zel::kDataFlow, "  * Timeout = [%d].", timeout);
+    // Closed after an open (the claim lock stays): a claim taken now would outlive the session
+    // that should give it back. Never opened, the probe answers as it always has.
+    if (!state_.open && state_.device.claimLock) {
+        state_.log.Line(zel::kCritical, "Device is closed; it cannot be claimed until it is opened again.");
+        return FailureExit("Claim", opos::OPOS_E_CLOSED);
+    }
     // The probe comes first, so another holder answers at once whatever the timeout.
     if (const long r = ForeignClaimProbe("Claim")) return r;
     if (state_.device.claimed) {
@@ -26,6 +32,14 @@ long CScaleTRM07::ReleaseDevice() {
     state_.log.Line(zel::kFunctTrace, "ENTER [ReleaseDevice].");
     if (const long r = GateProbeAndClaim("ReleaseDevice")) return r;
     return ReleaseClaimed();
+}
+
+void CScaleTRM07::GiveBackClaim() {
+    if (!state_.device.claimed) return;
+    // Whichever thread closes gives the claim back; a claim left held would refuse every other
+    // application until the claiming thread ends.
+    state_.log.Line(zel::kFunctTrace, "ENTER [ReleaseDevice].");
+    ReleaseClaimed();
 }
 
 long CScaleTRM07::ReleaseClaimed() {

@@ -88,12 +88,7 @@ long CScaleTRM07::Close() {
     // An event thread uses the port: its reading ends before the port goes.
     StopReads();
     if (state_.device.deviceEnabled) SetPortOpen(state_.device, false);
-    if (state_.device.claimed) {
-        // Whichever thread closes gives the claim back; a claim left held would refuse every
-        // other application until the claiming thread ends.
-        state_.log.Line(zel::kFunctTrace, "ENTER [ReleaseDevice].");
-        ReleaseClaimed();
-    }
+    GiveBackClaim();
     state_.open = FALSE;
     SuccessExit("Close");
     state_.log.Line(zel::kInformation, kShutdownBanner);

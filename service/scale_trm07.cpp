@@ -19,6 +19,9 @@ CScaleTRM07::CScaleTRM07() { LockServer(); }
 CScaleTRM07::~CScaleTRM07() {
     try {
         if (state_.open) Close();
+        // Whatever became of the open flag, no claim outlives the instance: the port would stay
+        // claimed for every application until this process ends.
+        GiveBackClaim();
     } catch (...) {
         // Destruction goes on: the members still release the port, the claim lock and the slot.
     }

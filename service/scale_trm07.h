@@ -79,6 +79,8 @@ private:
     long ReadWeightAs(long* pWeightData, long timeout, bool async);
     // Releasing once the gate has passed, or from Close, which passes no gate.
     long ReleaseClaimed();
+    // Close's and destruction's release: from any thread, with its entry line, when claimed.
+    void GiveBackClaim();
 
     // The common exits: log the leave lines, record the result under the result lock.
     long SuccessExit(const char* routine);
@@ -95,6 +97,8 @@ private:
     long GateProbeClaimAndEnabled(const char* routine);   // tests 1, 2 and 3
     // OPOS_E_BUSY while an asynchronous reading still owns the port.
     long RefuseWhileReading(const char* routine);
+    // OPOS_E_BUSY for an asynchronous read while one already waits behind the one delivered.
+    long RefuseAnotherRead(const char* routine);
 
     // -1 when all four bound, else the index of the first that could not be bound.
     long BindEventRequests();

@@ -10,12 +10,20 @@ namespace pendrax {
 namespace {
 
 constexpr char kZeroCommand = 'Z';
+// The read whose event is being delivered and one waiting behind it: an application that takes
+// no events (frozen, or serving no messages) must not pile up a thread for every further read.
+constexpr size_t kMostUndeliveredReads = 2;
 
 }  // namespace
 
 // Only one conversation may own the port: an asynchronous reading that outlived its bound wins.
 long CScaleTRM07::RefuseWhileReading(const char* routine) {
     state_.log.Line(zel::kSignificant, "An asynchronous read is still under way; [%s] refused.", routine);
+    return FailureExit(routine, opos::OPOS_E_BUSY);
+}
+
+long CScaleTRM07::RefuseAnotherRead(const char* routine) {
+    state_.log.Line(zel::kSignificant, "An asynchronous read already waits for its event; [%s] refused.", routine);
     return FailureExit(routine, opos::OPOS_E_BUSY);
 }
 
@@ -32,6 +40,7 @@ long CScaleTRM07::ReadWeightAs(long* pWeightData, long timeout, bool async) {
     const long long deadline = MonotonicMs() + timeout;
     state_.log.Line(zel::kFunctTrace, "ENTER [ReadWeight]");
     if (const long gate = GateProbeClaimAndEnabled(kRoutine)) return gate;
+    if (async && reads_.Undelivered() >= kMostUndeliveredReads) return RefuseAnotherRead(kRoutine);
     // One conversation at a time: an earlier asynchronous read still reading goes first.
     if (!AwaitReads()) return RefuseWhileReading(kRoutine);
 

@@ -20,6 +20,7 @@ using ka::test::kScaleClass;
 constexpr char kChildSwitch[] = "--claim-child";
 constexpr char kHoldMode[] = "hold";
 constexpr char kTryMode[] = "try";
+constexpr char kDetachMode[] = "release-in-detach";
 constexpr char kPort[] = "COM4";
 constexpr char kThisProcessDevice[] = "dev-claim-a";
 constexpr char kOtherProcessDevice[] = "dev-claim-b";
@@ -50,9 +51,32 @@ int TryClaim(const char* deviceName, const char* timeout) {
     return static_cast<int>(claimed);
 }
 
+// Claims, then gives the claim back from a library's detach, under the loader's lock: 0 once the
+// claim is free again, 203 when the library is missing, 204 when the mutex is still held after.
+int ReleaseInDetach(const char* deviceName) {
+    auto device = ka::test::MakeOpeningThreadDevice();
+    if (pendrax::LoadDeviceProfile(*device, kScaleClass, deviceName) != 0) return 201;
+    const long claimed = pendrax::ClaimLock(*device, 0);
+    if (claimed != 0) return static_cast<int>(claimed);
+    const HMODULE library = LoadLibraryA("detach_action.dll");
+    using SetAction = void (*)(void (*)(void*), void*);
+    const auto setAction =
+        library ? reinterpret_cast<SetAction>(reinterpret_cast<void*>(GetProcAddress(library, "SetDetachAction"))) : nullptr;
+    if (!setAction) return 203;
+    pendrax::DeviceLink* link = device.get();
+    setAction([](void* context) { pendrax::ReleaseClaimLock(*static_cast<pendrax::DeviceLink*>(context)); }, link);
+    FreeLibrary(library);
+    // Given back, the mutex is free for this thread to take.
+    const DWORD wait = WaitForSingleObject(device->claimLock.get(), 0);
+    if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) return 204;
+    ReleaseMutex(device->claimLock.get());
+    return 0;
+}
+
 int RunChild(int argc, char** argv) {
     if (argc == 6 && std::strcmp(argv[2], kHoldMode) == 0) return HoldClaim(argv[3], argv[4], argv[5]);
     if (argc == 5 && std::strcmp(argv[2], kTryMode) == 0) return TryClaim(argv[3], argv[4]);
+    if (argc == 4 && std::strcmp(argv[2], kDetachMode) == 0) return ReleaseInDetach(argv[3]);
     return 202;
 }
 
@@ -238,6 +262,51 @@ TEST_F(ClaimLock, ClaimOfAKilledHolderPassesToTheNextClaimer) {
         pendrax::ReleaseClaimLock(*device_);
     }
     EXPECT_LOG(ClaimMessages(), {});
+}
+
+// Gives the device's claim back on a thread of its own once told to go.
+struct OtherThreadRelease {
+    pendrax::DeviceLink* device;
+    ka::UniqueHandle go{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+
+    static DWORD WINAPI Run(void* context) noexcept {
+        auto* self = static_cast<OtherThreadRelease*>(context);
+        if (WaitForSingleObject(self->go.get(), kStepLimitMs) != WAIT_OBJECT_0) return 1;
+        pendrax::ReleaseClaimLock(*self->device);
+        return 0;
+    }
+};
+
+// Another thread gives the claim back (a close on the event thread): until the mutex is free, the
+// claiming thread must still find the claim its own, never held by someone else. The claiming
+// thread looks again and again while the release runs, so that it looks in between the steps.
+TEST_F(ClaimLock, WhileAnotherThreadGivesTheClaimBackTheClaimerNeverFindsItForeign) {
+    constexpr int kRounds = 20;
+    long foreign = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        ASSERT_EQ(pendrax::ClaimLock(*device_, 0), 0);
+        OtherThreadRelease release{device_.get()};
+        ka::UniqueHandle thread(CreateThread(nullptr, 0, OtherThreadRelease::Run, &release, 0, nullptr));
+        ASSERT_TRUE(thread.valid());
+        SetEvent(release.go.get());
+        const ULONGLONG deadline = GetTickCount64() + kStepLimitMs;
+        while (WaitForSingleObject(thread.get(), 0) == WAIT_TIMEOUT && GetTickCount64() < deadline) {
+            if (!pendrax::ClaimProbePasses(*device_)) ++foreign;
+        }
+        ASSERT_EQ(WaitForSingleObject(thread.get(), 0), WAIT_OBJECT_0) << "the release did not end";
+        EXPECT_TRUE(pendrax::ClaimProbePasses(*device_)) << "given back, the claim is free";
+    }
+    EXPECT_EQ(foreign, 0) << "the claiming thread found its claim held by someone else while it was given back";
+    EXPECT_EQ(TryClaimInAnotherProcess(0), 0);
+}
+
+// A close from a library's detach or a static destructor runs under the loader's lock, which a
+// thread needs to end: giving the claim back must not wait for the keeper's end. The child is
+// bounded, so a wedge fails the test.
+TEST_F(ClaimLock, GivenBackUnderTheLoadersLockTheClaimIsFreeAtOnce) {
+    Child child(std::string(kDetachMode) + " " + kOtherProcessDevice);
+    ASSERT_TRUE(child.started());
+    EXPECT_EQ(child.ExitCode(), 0) << "-1: the release under the loader's lock did not return";
 }
 
 TEST_F(ClaimLock, WithoutAClaimMutexTheClaimFails) {

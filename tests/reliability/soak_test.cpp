@@ -2,7 +2,6 @@
 // and the private memory stay level once the first cycles have set up what a process keeps.
 
 #include <windows.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "tests/reliability/counting_control_object.h"
+#include "tests/reliability/process_footprint.h"
 #include "tests/reliability/raw_port.h"
 #include "tests/reliability/reliability_fixture.h"
 
@@ -39,47 +39,6 @@ int CyclesFromEnvironment(int full) {
     const char* text = std::getenv("KA_SOAK_CYCLES");
     const int cycles = text ? std::atoi(text) : 0;
     return cycles > 0 ? cycles : full;
-}
-
-// Committed private pages, counted region by region: what PrivateUsage reports on Windows,
-// where Wine leaves PrivateUsage at 0.
-long long CommittedPrivateBytes() {
-    long long total = 0;
-    MEMORY_BASIC_INFORMATION region;
-    for (const char* at = nullptr; VirtualQuery(at, &region, sizeof region) == sizeof region;
-         at = static_cast<const char*>(region.BaseAddress) + region.RegionSize) {
-        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += static_cast<long long>(region.RegionSize);
-        if (region.RegionSize == 0) break;
-    }
-    return total;
-}
-
-long long PrivateBytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters = {};
-    counters.cb = sizeof counters;
-    if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters) &&
-        counters.PrivateUsage != 0) {
-        return static_cast<long long>(counters.PrivateUsage);
-    }
-    return CommittedPrivateBytes();
-}
-
-// Bytes in use in every heap of the process, block by block: finer than pages, so a leak of a
-// few bytes a cycle shows long before it costs a page.
-long long HeapBytesInUse() {
-    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
-    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
-    long long total = 0;
-    for (HANDLE heap : heaps) {
-        if (!HeapLock(heap)) continue;
-        PROCESS_HEAP_ENTRY entry = {};
-        while (HeapWalk(heap, &entry)) {
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += static_cast<long long>(entry.cbData);
-        }
-        HeapUnlock(heap);
-    }
-    return total;
 }
 
 // The heap that overlapped conversations on the serial port keep with nothing of the service

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "common/opos.h"
 #include "common/unique_handle.h"
 #include "tests/service/frame_fixture.h"
 #include "tests/support/cables.h"
@@ -164,6 +165,20 @@ TEST_F(ClaimTest, DisablingAnUnclaimedDisabledDeviceSetsResultCodeZero) {
     EXPECT_EQ(scale_.GetPropertyNumber(5), 0);
     ASSERT_EQ(scale_.ResultCode(), 106);
     EXPECT_EQ(scale_.SetDeviceEnabled(false), 0);
+}
+
+// Closed, the device cannot be claimed: a claim taken then would outlive the session that gives
+// it back, and the port would stay claimed for every application until this process ends.
+TEST_F(ClaimTest, ClaimAfterCloseAnswersClosedAndLeavesThePortFree) {
+    ASSERT_EQ(scale_.Close(), 0);
+    const size_t mark = LogSize();
+    EXPECT_EQ(scale_.Claim(0), opos::OPOS_E_CLOSED);
+    EXPECT_EQ(LogSince(mark), (Lines{"ENTER [Claim].", "  * Timeout = [0].",
+                                     "Device is closed; it cannot be claimed until it is opened again.",
+                                     "Routine returned unsuccessful result [Claim] [101].", "LEAVE [Claim]."}));
+    EXPECT_EQ(scale_.ResultCode(), opos::OPOS_E_CLOSED);
+    scale_.reset();
+    EXPECT_EQ(ClaimInAnotherProcess("ClaimScale"), 0) << "the closed instance left the port claimed";
 }
 
 TEST_F(ClaimTest, EnablingOnAMissingPortAnswersNoService) {

@@ -111,6 +111,35 @@ TEST_F(DirectIOTest, ForwardingEndsAtCloseAndAtTheLastReleaseAndEachCallHoldsThe
     EXPECT_EQ(co_.ExtraReferences(), 0);
 }
 
+// A line goes to the control object only once the conversation that wrote it has given the port
+// back: a handler that reads again from inside the line has the scale to itself.
+constexpr long kNotReadYet = -2;
+constexpr long kReadAgainMs = 2000;
+
+TEST_F(DirectIOTest, ALineIsForwardedOnlyOnceItsConversationIsOver) {
+    struct ReadAgain {
+        static void OnCall(void* context, const ReceivedCall& call) {
+            auto& self = *static_cast<ReadAgain*>(context);
+            if (call.name != "SODirectIO" || self.result != kNotReadYet) return;
+            if (call.text.find("Wait Object error reading scale") == std::string::npos) return;
+            self.result = self.scale->ReadWeight(&self.weight, kReadAgainMs);
+        }
+        const ScaleClient* scale;
+        long result;
+        long weight;
+    } readAgain{&scale_, kNotReadYet, -1};
+    constexpr long kWeight = 6120;
+    sim_.SetWeight(kWeight);
+    sim_.QueueAnswer(trm07::kWeighCommand, trm07::Answer::Silence());
+    ForwardLines(0);
+    co_.SetOnCall(&ReadAgain::OnCall, &readAgain);
+    long weight = -1;
+    EXPECT_EQ(scale_.ReadWeight(&weight, kReadAgainMs), opos::OPOS_E_ILLEGAL) << "the silent scale's own read";
+    co_.SetOnCall(nullptr, nullptr);
+    EXPECT_EQ(readAgain.result, 0) << "the read inside the line found a conversation under way";
+    EXPECT_EQ(readAgain.weight, kWeight);
+}
+
 TEST_F(DirectIOTest, OtherCommandsAreIllegal) {
     const size_t mark = LogSize();
     EXPECT_EQ(DirectIO(7, 0), opos::OPOS_E_ILLEGAL);

@@ -204,6 +204,33 @@ TEST_F(EventHandlerTest, DisablingWhileAnEventWaitsForTheApplicationAnswersAtOnc
     EXPECT_EQ(control.Close(), 0);
 }
 
+// Events frozen: the read being delivered and one behind it may wait for the application; a
+// further read answers 113 at once instead of leaving one more thread parked, and both waiting
+// events arrive, in order, once thawed.
+TEST_F(EventHandlerTest, WhileEventsAreFrozenOneReadWaitsBehindTheOneDeliveredAndAFurtherOneIsBusy) {
+    ApplicationHandler handler;
+    ControlUnderTest control;
+    ASSERT_TRUE(control.Create());
+    Attach(control, handler, false);
+    control.PutBool(standin::kDispidFreezeEvents, true);
+    const size_t mark = LogSize();
+    long untouched = 0;
+    ASSERT_EQ(control.ReadWeight(&untouched, kReadMs), 0);
+    ASSERT_TRUE(WaitForLogMessage(logPath_, mark, "Firing CO's SOData Event Request Method.", kPatienceMs));
+    ASSERT_EQ(control.ReadWeight(&untouched, kReadMs), 0) << "one read may wait behind the one delivered";
+
+    const ULONGLONG start = Now();
+    EXPECT_EQ(control.ReadWeight(&untouched, kReadMs), opos::OPOS_E_BUSY);
+    EXPECT_LT(Now() - start, kPromptMs) << "the refused read waited";
+    EXPECT_EQ(control.ResultCode(), opos::OPOS_E_BUSY);
+
+    control.PutBool(standin::kDispidFreezeEvents, false);
+    ASSERT_TRUE(AwaitEvents(control, handler, 2));
+    for (const auto& event : handler.Events()) EXPECT_EQ(event.value, kWeight);
+    EXPECT_EQ(control.Close(), 0);
+    EXPECT_EQ(handler.Events().size(), 2u);
+}
+
 // A handler on the event thread closes, or lets go of the control: the claim is given back
 // there, and another application can have the scale at once. Only the stand-in runs a handler there.
 TEST_F(EventHandlerTest, AClaimClosedOrLetGoOnTheEventThreadIsFreeForAnotherApplication) {

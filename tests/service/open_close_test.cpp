@@ -212,9 +212,11 @@ TEST_F(OpenCloseTest, CloseOnAnotherThreadThanTheClaimGivesTheClaimBack) {
     EXPECT_EQ(CountOf(messages, "LEAVE [ReleaseDevice]."), 1u);
     EXPECT_EQ(CountOf(messages, "Routine returned unsuccessful result [ReleaseDevice] [102]."), 0u);
     EXPECT_EQ(scale.ReleaseDevice(), 103) << "nothing is claimed any more";
+    // Closed, it claims only once opened again.
     EXPECT_EQ(OnOtherThread(scale.get(), [](const ScaleClient& other) {
+                  if (other.OpenService(kScaleClass, "OpenScale", nullptr) != 0) return -1L;
                   const long claimed = other.Claim(0);
-                  other.ReleaseDevice();
+                  other.Close();
                   return claimed;
               }),
               0)

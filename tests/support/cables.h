@@ -1,6 +1,7 @@
 #pragma once
 // The virtual null-modem cables the run script lays: COMn on the service object's side,
 // COM(20+n) on the simulated scale's side. COM9 is never mapped, so it is a missing port.
+// Cable 7 is mapped the same way but laid and pulled by the one test that owns it (OwnedCable).
 
 #include <string>
 
@@ -14,6 +15,7 @@ struct Cable {
 };
 
 inline constexpr int kCableNumbers[] = {1, 2, 3, 4, 5, 6, 10};
+inline constexpr Cable kOwnedCable{7};
 inline constexpr char kMissingPort[] = "COM9";
 
 }  // namespace ka::test
