@@ -212,7 +212,7 @@ TEST_F(EventHandlerTest, WhileEventsAreFrozenOneReadWaitsBehindTheOneDeliveredAn
     ControlUnderTest control;
     ASSERT_TRUE(control.Create());
     Attach(control, handler, false);
-    control.PutBool(standin::kDispidFreezeEvents, true);
+    control.PutBool(control::kFreezeEvents, true);
     const size_t mark = LogSize();
     long untouched = 0;
     ASSERT_EQ(control.ReadWeight(&untouched, kReadMs), 0);
@@ -224,8 +224,8 @@ TEST_F(EventHandlerTest, WhileEventsAreFrozenOneReadWaitsBehindTheOneDeliveredAn
     EXPECT_LT(Now() - start, kPromptMs) << "the refused read waited";
     EXPECT_EQ(control.ResultCode(), opos::OPOS_E_BUSY);
 
-    control.PutBool(standin::kDispidFreezeEvents, false);
-    ASSERT_TRUE(AwaitEvents(control, handler, 2));
+    control.PutBool(control::kFreezeEvents, false);
+    ASSERT_TRUE(AwaitEvents(handler, 2, kPatienceMs));
     for (const auto& event : handler.Events()) EXPECT_EQ(event.value, kWeight);
     EXPECT_EQ(control.Close(), 0);
     EXPECT_EQ(handler.Events().size(), 2u);
