@@ -31,11 +31,9 @@ class BenchScale {
 public:
     BenchScale() {
         logPath_ = test::TempLogPath("bench-read");
-        profiles_.WriteScaleProfile(kBenchDevice, kBenchCable.deviceSide(), logPath_, kBenchVerbosity);
-        profiles_.SetDeviceString(kBenchDevice, "DataSize", "8");
-        profiles_.SetDeviceString(kBenchDevice, "Parity", "None");
+        profiles_.WriteCableProfile(kBenchDevice, kBenchCable.deviceSide(), logPath_, kBenchVerbosity);
         ok_ = SUCCEEDED(apartment_.result()) &&
-              sim_.Open(kBenchCable.scaleSide(), trm07::LineSettings{CBR_9600, 8, NOPARITY, ONESTOPBIT}) == 0;
+              sim_.Open(kBenchCable.scaleSide(), trm07::kPseudoTerminalLine) == 0;
         sim_.SetWeight(kBenchWeight);
     }
     ~BenchScale() {

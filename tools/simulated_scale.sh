@@ -6,9 +6,21 @@ SIM_READY_TENTHS=200    # the simulator is ready within 20 s or the caller gives
 SIM_STOP_TENTHS=50
 SIM_PID=
 
+# await_line <output> <pattern> <pid>: 0 once the program's output holds a line starting with the
+# pattern, 1 when it ends first or the wait runs out.
+await_line() {
+    local tenths
+    for ((tenths = 0; tenths < SIM_READY_TENTHS; tenths++)); do
+        grep -q "^$2" "$1" 2>/dev/null && return 0
+        kill -0 "$3" 2>/dev/null || break
+        sleep 0.1
+    done
+    return 1
+}
+
 # start_simulator <work-dir> <trm07sim.exe> <port> [options...]: 0 once the scale answers on the port.
 start_simulator() {
-    local work=$1 exe=$2 tenths
+    local work=$1 exe=$2
     shift 2
     SIM_IN=$work/trm07sim.in
     SIM_OUT=$work/trm07sim.out
@@ -17,12 +29,7 @@ start_simulator() {
     exec 3<>"$SIM_IN"
     "$WINE" "$exe" "$@" <"$SIM_IN" >"$SIM_OUT" 2>&1 3>&- &
     SIM_PID=$!
-    for ((tenths = 0; tenths < SIM_READY_TENTHS; tenths++)); do
-        grep -q '^TRM-07 on ' "$SIM_OUT" 2>/dev/null && return 0
-        kill -0 "$SIM_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    return 1
+    await_line "$SIM_OUT" 'TRM-07 on ' "$SIM_PID"
 }
 
 stop_simulator() {

@@ -51,15 +51,17 @@ size_t ApplicationEvents::Count() const {
     return events_.size();
 }
 
+// The control object asks its sink for its event interface; others ask for IDispatch.
 HRESULT ApplicationEvents::QueryInterface(REFIID riid, void** object) noexcept {
     if (!object) return E_POINTER;
-    *object = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) && !IsEqualIID(riid, DIID_OposScaleEvents)) {
-        return E_NOINTERFACE;
+    for (const IID* offered : {&IID_IUnknown, &IID_IDispatch, &DIID_OposScaleEvents}) {
+        if (!IsEqualIID(riid, *offered)) continue;
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
     }
-    *object = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
+    *object = nullptr;
+    return E_NOINTERFACE;
 }
 
 ULONG ApplicationEvents::AddRef() noexcept {

@@ -21,9 +21,6 @@ namespace {
 
 constexpr char kDevice[] = "front scale";
 constexpr ka::test::Cable kCable{5};
-// The test cables are pseudo-terminals that take 7 data bits with parity only once per cable,
-// and every suite reuses them: both ends run at 8-N-1.
-constexpr trm07::LineSettings kCableLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 constexpr char kClaimLock[] = "KA-Scale-Claim-COM5";
 constexpr char kControlClassKey[] = "SOFTWARE\\Classes\\CLSID\\{CCB90172-B81E-11D2-AB74-0040054C3719}";
 constexpr DWORD kHolderReadyMs = 10000;
@@ -113,7 +110,7 @@ protected:
 
     void StartScale(long weight) {
         scale_.SetWeight(weight);
-        const DWORD error = scale_.Open(kCable.scaleSide(), kCableLine);
+        const DWORD error = scale_.Open(kCable.scaleSide(), trm07::kPseudoTerminalLine);
         ASSERT_EQ(error, 0u) << "simulator on " << kCable.scaleSide() << ": error " << error;
     }
 

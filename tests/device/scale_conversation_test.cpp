@@ -19,7 +19,7 @@ using trm07::Answer;
 
 constexpr char kDevice[] = "dev-talk";
 const ka::test::Cable kCable{2};
-const trm07::LineSettings kSimulatorLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
+constexpr trm07::LineSettings kSimulatorLine = trm07::kPseudoTerminalLine;
 constexpr DWORD kWaitLimitMs = 10000;
 
 const std::string kReading = trm07::ReadingText(12345, 0);  // " 12.345 lb  S00 "

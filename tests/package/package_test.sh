@@ -111,18 +111,12 @@ windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 # desktop goes when nothing holds a window: a 64-bit program holds it while the 32-bit ones run.
 KEEPER_PID=
 start_desktop_keeper() {
-    local tenths
     [ "$ARCH" = x64 ] || return 0
     mkfifo "$WORK/keeper.in"
     exec 4<>"$WORK/keeper.in"
     "$WINE" "$BIN/desktop_keeper.exe" <"$WORK/keeper.in" >"$WORK/keeper.out" 2>&1 4>&- &
     KEEPER_PID=$!
-    for ((tenths = 0; tenths < SIM_READY_TENTHS; tenths++)); do
-        grep -q '^desktop ready' "$WORK/keeper.out" 2>/dev/null && return 0
-        kill -0 "$KEEPER_PID" 2>/dev/null || break
-        sleep 0.1
-    done
-    return 1
+    await_line "$WORK/keeper.out" 'desktop ready' "$KEEPER_PID"
 }
 
 stop_desktop_keeper() {

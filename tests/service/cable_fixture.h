@@ -14,6 +14,7 @@
 #include "common/unique_handle.h"
 #include "tests/service/frame_fixture.h"
 #include "tests/support/cables.h"
+#include "tests/support/folder_wait.h"
 #include "tools/trm07sim/scale_simulator.h"
 
 namespace ka::test {
@@ -65,7 +66,7 @@ private:
 };
 
 // Pseudo-terminal cables carry 8 data bits without parity only.
-inline const trm07::LineSettings kCableSettings{CBR_9600, 8, NOPARITY, ONESTOPBIT};
+inline constexpr trm07::LineSettings kCableSettings = trm07::kPseudoTerminalLine;
 
 inline ULONGLONG Now() { return GetTickCount64(); }
 
@@ -211,21 +212,11 @@ inline std::string MissingInOrder(const std::vector<std::string>& messages, cons
 // Waits, bounded, until the log holds `message` after its first `mark` entries; woken by
 // changes in the log's folder, not by polling.
 inline bool WaitForLogMessage(const std::string& path, size_t mark, const std::string& message, DWORD timeoutMs) {
-    const std::string folder = path.substr(0, path.find_last_of('\\'));
-    HANDLE change = FindFirstChangeNotificationA(folder.c_str(), FALSE,
-                                                 FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
-    if (change == INVALID_HANDLE_VALUE) return false;
-    const ULONGLONG deadline = Now() + timeoutMs;
-    bool found = false;
-    for (;;) {
-        const auto messages = MessagesAfter(path, mark);
-        found = std::find(messages.begin(), messages.end(), message) != messages.end();
-        const ULONGLONG now = Now();
-        if (found || now >= deadline) break;
-        if (WaitForSingleObject(change, static_cast<DWORD>(deadline - now)) == WAIT_OBJECT_0) FindNextChangeNotification(change);
-    }
-    FindCloseChangeNotification(change);
-    return found;
+    return WaitForFolderCondition(path.substr(0, path.find_last_of('\\')),
+                                  FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE, timeoutMs, [&] {
+                                      const auto messages = MessagesAfter(path, mark);
+                                      return std::find(messages.begin(), messages.end(), message) != messages.end();
+                                  });
 }
 
 }  // namespace ka::test

@@ -19,13 +19,8 @@ constexpr ULONGLONG kPromptMs = 1000;
 // A device thread that has not finished by then is stuck for good.
 constexpr DWORD kRunBoundMs = 30000;
 
-struct Scale {
-    const char* device;
-    Cable cable;
-    long weight;
-};
-constexpr Scale kFront{"Front Device Thread Scale", Cable{1}, 1234};
-constexpr Scale kBack{"Back Device Thread Scale", Cable{2}, 5678};
+constexpr CableScale kFront{"Front Device Thread Scale", Cable{1}, 1234};
+constexpr CableScale kBack{"Back Device Thread Scale", Cable{2}, 5678};
 
 // One call of the device thread: what it answered and how long it took.
 struct Step {
@@ -36,9 +31,9 @@ struct Step {
 
 // What a device thread did, read by the test once the thread has ended.
 struct DeviceRun {
-    explicit DeviceRun(const Scale& weighed) : scale(weighed) {}
+    explicit DeviceRun(const CableScale& weighed) : scale(weighed) {}
 
-    Scale scale;
+    CableScale scale;
     // Set when this thread may create its control, and set for the next by this one once it has:
     // the standard's control object refuses (E_UNEXPECTED) a creation at the same moment as
     // another on another thread. They weigh at once all the same.
@@ -112,7 +107,7 @@ protected:
     }
 
     // The simulator of `scale` on its cable's far end, and its profile.
-    void Lay(const Scale& scale, trm07::ScaleSimulator& simulator) {
+    void Lay(const CableScale& scale, trm07::ScaleSimulator& simulator) {
         ASSERT_EQ(simulator.Open(scale.cable.scaleSide(), kCableSettings), 0u) << scale.device;
         simulator.SetWeight(scale.weight);
         WriteProfile(scale.device, scale.cable.deviceSide());

@@ -23,10 +23,7 @@ protected:
     // A scale profile for `device` on `port` whose log goes to a fresh file; returns its path.
     std::string WriteProfile(const std::string& device, const std::string& port, int verbosity = 4) {
         if (logPath_.empty()) logPath_ = TempLogPath("frame");
-        profiles_.WriteScaleProfile(device, port, logPath_, verbosity);
-        // The cables are pseudo-terminals, which some hosts' kernels refuse 7 data bits and parity.
-        profiles_.SetDeviceString(device, "DataSize", "8");
-        profiles_.SetDeviceString(device, "Parity", "None");
+        profiles_.WriteCableProfile(device, port, logPath_, verbosity);
         return logPath_;
     }
 

@@ -14,6 +14,13 @@ struct Cable {
     std::string scaleSide() const { return "\\\\.\\COM" + std::to_string(20 + number); }
 };
 
+// A simulated scale on a cable: the device name of its profile, the cable, the weight it shows.
+struct CableScale {
+    const char* device;
+    Cable cable;
+    long weight;
+};
+
 inline constexpr int kCableNumbers[] = {1, 2, 3, 4, 5, 6, 10};
 inline constexpr Cable kOwnedCable{7};
 inline constexpr char kMissingPort[] = "COM9";

@@ -13,19 +13,9 @@ namespace {
 constexpr char kSelectionVariable[] = "KA_CONTROL_OBJECT";
 constexpr char kStandardSelection[] = "standard";
 constexpr wchar_t kTreatAsKey[] = L"Software\\Classes\\CLSID\\{CCB90172-B81E-11D2-AB74-0040054C3719}\\TreatAs";
-constexpr wchar_t kServerKey[] =
-    L"Software\\Classes\\CLSID\\{CCB90172-B81E-11D2-AB74-0040054C3719}\\InprocServer32";
+constexpr wchar_t kControlClsidText[] = L"{CCB90172-B81E-11D2-AB74-0040054C3719}";
 constexpr wchar_t kStandInClsidText[] = L"{5B2E9C41-8D3A-4F7B-9E16-2C4A7D0B3F58}";
 constexpr wchar_t kStandardFileName[] = L"OPOSScale.ocx";
-
-std::wstring RegisteredServer() {
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD bytes = sizeof path - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kServerKey, nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes) != ERROR_SUCCESS) {
-        return L"";
-    }
-    return path;
-}
 
 bool NamesFile(const std::wstring& path, const wchar_t* file) {
     const size_t slash = path.find_last_of(L"\\/");
@@ -58,7 +48,17 @@ std::string TreatAsItself() {
 
 }  // namespace
 
-bool StandardControlRegistered() { return NamesFile(RegisteredServer(), kStandardFileName); }
+std::wstring RegisteredServer(const wchar_t* clsidText) {
+    const std::wstring key = std::wstring(L"Software\\Classes\\CLSID\\") + clsidText + L"\\InprocServer32";
+    wchar_t path[MAX_PATH * 2] = {};
+    DWORD bytes = sizeof path - sizeof(wchar_t);
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes) != ERROR_SUCCESS) {
+        return L"";
+    }
+    return path;
+}
+
+bool StandardControlRegistered() { return NamesFile(RegisteredServer(kControlClsidText), kStandardFileName); }
 
 ControlKind SelectedControl() {
     const char* selection = std::getenv(kSelectionVariable);

@@ -15,6 +15,9 @@ ControlKind SelectedControl();
 // "the stand-in" or "OPOSScale.ocx", for messages.
 const char* ControlName(ControlKind kind);
 
+// The in-process server registered for a class identifier ("{...}"), or "" when none is.
+std::wstring RegisteredServer(const wchar_t* clsidText);
+
 // The standard's control object holds the control object's class in this prefix.
 bool StandardControlRegistered();
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "common/unique_handle.h"
+#include "tests/support/folder_wait.h"
 
 namespace ka::test {
 
@@ -73,18 +74,8 @@ bool OwnedCable::EndsPresent(bool present) const {
 
 // Woken by changes in the ports folder, not by polling.
 bool OwnedCable::WaitForEnds(bool present, DWORD timeoutMs) const {
-    const HANDLE change = FindFirstChangeNotificationA(portsFolder_.c_str(), FALSE, FILE_NOTIFY_CHANGE_FILE_NAME);
-    if (change == INVALID_HANDLE_VALUE) return EndsPresent(present);
-    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-    bool reached = false;
-    for (;;) {
-        reached = EndsPresent(present);
-        const ULONGLONG now = GetTickCount64();
-        if (reached || now >= deadline) break;
-        if (WaitForSingleObject(change, static_cast<DWORD>(deadline - now)) == WAIT_OBJECT_0) FindNextChangeNotification(change);
-    }
-    FindCloseChangeNotification(change);
-    return reached;
+    return WaitForFolderCondition(portsFolder_, FILE_NOTIFY_CHANGE_FILE_NAME, timeoutMs,
+                                  [&] { return EndsPresent(present); });
 }
 
 }  // namespace ka::test

@@ -91,6 +91,13 @@ void ProfileFixture::WriteScaleProfile(const std::string& device, const std::str
     SetProviderString("LogFile", logFile);
 }
 
+void ProfileFixture::WriteCableProfile(const std::string& device, const std::string& port, const std::string& logFile,
+                                       int verbosity) {
+    WriteScaleProfile(device, port, logFile, verbosity);
+    SetDeviceString(device, "DataSize", "8");
+    SetDeviceString(device, "Parity", "None");
+}
+
 std::string TempLogPath(const std::string& stem) {
     char dir[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, dir);

@@ -28,6 +28,9 @@ public:
     // A TRM-07 profile on `port` logging to `logFile` at `verbosity`.
     void WriteScaleProfile(const std::string& device, const std::string& port, const std::string& logFile,
                            int verbosity = 4);
+    // The same for a test cable: pseudo-terminals, which take 8 data bits without parity only.
+    void WriteCableProfile(const std::string& device, const std::string& port, const std::string& logFile,
+                           int verbosity = 4);
     void RemoveProviderKey();
 
 private:

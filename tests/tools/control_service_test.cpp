@@ -12,15 +12,10 @@
 namespace ka::test {
 namespace {
 
-constexpr char kDevice[] = "Tools End To End Scale";
-constexpr Cable kCable{4};
+constexpr CableScale kScale{"Tools End To End Scale", Cable{4}, 12345};
 constexpr long kClaimMs = 1000;
 constexpr long kReadMs = 2000;
 constexpr long kEventWaitMs = 8000;
-constexpr long kWeight = 12345;
-// A pseudo-terminal cable keeps 8 data bits without parity whatever is asked of it, and Wine then
-// refuses a second even-parity set-up of the same cable; these tests enable it many times.
-constexpr trm07::LineSettings kCableLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 
 class ControlServiceTest : public ::testing::Test {
 protected:
@@ -29,9 +24,7 @@ protected:
         const std::string unavailable = UseSelectedControl();
         ASSERT_EQ(unavailable, "") << ControlName(SelectedControl());
         logFile_ = TempLogPath("tools-e2e");
-        profiles_.WriteScaleProfile(kDevice, kCable.deviceSide(), logFile_);
-        profiles_.SetDeviceString(kDevice, "DataSize", "8");
-        profiles_.SetDeviceString(kDevice, "Parity", "None");
+        profiles_.WriteCableProfile(kScale.device, kScale.cable.deviceSide(), logFile_);
         ASSERT_TRUE(control_.Create());
         ASSERT_TRUE(control_.Connect(sink_));
     }
@@ -42,13 +35,13 @@ protected:
     }
 
     void StartScale() {
-        scale_.SetWeight(kWeight);
-        DWORD error = scale_.Open(kCable.scaleSide(), kCableLine);
-        ASSERT_EQ(error, 0u) << "simulator on " << kCable.scaleSide() << ": error " << error;
+        scale_.SetWeight(kScale.weight);
+        DWORD error = scale_.Open(kScale.cable.scaleSide(), trm07::kPseudoTerminalLine);
+        ASSERT_EQ(error, 0u) << "simulator on " << kScale.cable.scaleSide() << ": error " << error;
     }
 
     void OpenClaimEnable() {
-        ASSERT_EQ(control_.Open(kDevice), opos::OPOS_SUCCESS);
+        ASSERT_EQ(control_.Open(kScale.device), opos::OPOS_SUCCESS);
         ASSERT_EQ(control_.Claim(kClaimMs), opos::OPOS_SUCCESS);
         control_.PutBool(opos::control::kDeviceEnabled, true);
         ASSERT_EQ(control_.ResultCode(), opos::OPOS_SUCCESS);
@@ -75,8 +68,8 @@ TEST_F(ControlServiceTest, OpenClaimEnableReleaseClose) {
     EXPECT_FALSE(control_.GetBool(opos::control::kDeviceEnabled)) << "releasing disables";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.Claim(kClaimMs), opos::OPOS_E_CLOSED) << "closed again after Close";
-    EXPECT_EQ(control_.Open(kDevice), opos::OPOS_SUCCESS) << "and it opens again";
-    EXPECT_EQ(control_.Open(kDevice), opos::OPOS_E_ILLEGAL) << "but not twice";
+    EXPECT_EQ(control_.Open(kScale.device), opos::OPOS_SUCCESS) << "and it opens again";
+    EXPECT_EQ(control_.Open(kScale.device), opos::OPOS_E_ILLEGAL) << "but not twice";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS);
 }
 
@@ -85,7 +78,7 @@ TEST_F(ControlServiceTest, ReadsZeroesAndChecksHealthThroughTheServiceObject) {
     OpenClaimEnable();
     long weight = 0;
     EXPECT_EQ(control_.ReadWeight(&weight, kReadMs), opos::OPOS_SUCCESS);
-    EXPECT_EQ(weight, kWeight);
+    EXPECT_EQ(weight, kScale.weight);
     EXPECT_EQ(control_.ZeroScale(), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.CheckHealth(opos::OPOS_CH_INTERNAL), opos::OPOS_SUCCESS);
     EXPECT_EQ(control_.GetText(control::kCheckHealthText), "Internal HCheck: Successful");
@@ -108,7 +101,7 @@ TEST_F(ControlServiceTest, AnAsyncReadArrivesAsADataEvent) {
     ASSERT_TRUE(AwaitEvents(sink_, 1, kEventWaitMs)) << "no event within " << kEventWaitMs << " ms";
     const auto events = sink_.Events();
     EXPECT_EQ(events[0].kind, control::kDataEvent);
-    EXPECT_EQ(events[0].value, kWeight);
+    EXPECT_EQ(events[0].value, kScale.weight);
     EXPECT_EQ(events[0].thread, GetCurrentThreadId()) << "the event runs on the application's thread";
     EXPECT_EQ(untouched, -1) << "an asynchronous read leaves the weight argument alone";
     EXPECT_EQ(control_.Close(), opos::OPOS_SUCCESS) << "Close disables and releases";

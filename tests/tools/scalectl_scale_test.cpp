@@ -15,8 +15,6 @@ namespace {
 constexpr char kDevice[] = "Tools Scalectl Scale";
 constexpr wchar_t kDeviceArg[] = L"\"Tools Scalectl Scale\"";
 constexpr Cable kCable{5};
-// See control_service_test.cpp: the cables are used many times, so 8N1.
-constexpr trm07::LineSettings kCableLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
 constexpr DWORD kToolTimeoutMs = 60000;
 
 size_t Count(const std::string& text, const std::string& part) {
@@ -31,11 +29,9 @@ protected:
         const std::string unavailable = UseSelectedControl();
         ASSERT_EQ(unavailable, "") << ControlName(SelectedControl());
         logFile_ = TempLogPath("tools-scalectl");
-        profiles_.WriteScaleProfile(kDevice, kCable.deviceSide(), logFile_);
-        profiles_.SetDeviceString(kDevice, "DataSize", "8");
-        profiles_.SetDeviceString(kDevice, "Parity", "None");
+        profiles_.WriteCableProfile(kDevice, kCable.deviceSide(), logFile_);
         scale_.SetWeight(2500);
-        DWORD error = scale_.Open(kCable.scaleSide(), kCableLine);
+        DWORD error = scale_.Open(kCable.scaleSide(), trm07::kPseudoTerminalLine);
         ASSERT_EQ(error, 0u) << "simulator on " << kCable.scaleSide() << ": error " << error;
     }
     void TearDown() override { DeleteFileA(logFile_.c_str()); }

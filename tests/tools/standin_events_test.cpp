@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
+#include <utility>
+
 #include "common/com/dispatch_call.h"
 #include "common/unique_handle.h"
 #include "tests/tools/control_under_test.h"
@@ -47,6 +50,19 @@ protected:
         ASSERT_TRUE(control_.Connect(sink_));
     }
 
+    // The sink saw exactly these events, as (kind, first argument), in this order.
+    void ExpectEvents(std::initializer_list<std::pair<DISPID, long>> expected) const {
+        const auto events = sink_.Events();
+        ASSERT_EQ(events.size(), expected.size());
+        size_t i = 0;
+        for (const auto& [kind, value] : expected) {
+            EXPECT_EQ(events[i].kind, kind) << "event " << i;
+            EXPECT_EQ(events[i].value, value) << "event " << i;
+            EXPECT_EQ(events[i].thread, GetCurrentThreadId()) << "event " << i << " ran on another thread";
+            ++i;
+        }
+    }
+
     ComApartment apartment_;
     ka::com::ApplicationEvents sink_;
     ControlUnderTest control_;
@@ -63,13 +79,7 @@ TEST_F(StandInEventsTest, EventsFromAForeignThreadReachTheSinkOnTheCreatingThrea
     EXPECT_EQ(caller.bindResult, S_OK) << HrText(caller.bindResult);
     EXPECT_EQ(caller.dataResult, S_OK) << HrText(caller.dataResult);
     EXPECT_EQ(caller.errorResult, S_OK) << HrText(caller.errorResult);
-    const auto events = sink_.Events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].kind, control::kDataEvent);
-    EXPECT_EQ(events[0].value, 1234);
-    EXPECT_EQ(events[1].kind, control::kErrorEvent);
-    EXPECT_EQ(events[1].value, 106);
-    for (const auto& event : events) EXPECT_EQ(event.thread, GetCurrentThreadId());
+    ExpectEvents({{control::kDataEvent, 1234}, {control::kErrorEvent, 106}});
 }
 
 TEST_F(StandInEventsTest, SOErrorNeedsItsResponseByReference) {
@@ -89,8 +99,7 @@ TEST_F(StandInEventsTest, SOErrorNeedsItsResponseByReference) {
     CallOutcome good = control_.Invoke(soError, std::move(CallArgs().Long(111).Long(0).Long(0).LongRef(&response)));
     EXPECT_EQ(good.hr, S_OK) << HrText(good.hr);
     EXPECT_EQ(response, 11) << "a sink that answers nothing leaves the error response alone";
-    ASSERT_EQ(sink_.Count(), 1u);
-    EXPECT_EQ(sink_.Events()[0].value, 111);
+    ExpectEvents({{control::kErrorEvent, 111}});
 }
 
 TEST_F(StandInEventsTest, DirectIOAndStatusEventsReachTheSinkAndADisconnectedSinkHearsNoMore) {
@@ -102,12 +111,7 @@ TEST_F(StandInEventsTest, DirectIOAndStatusEventsReachTheSinkAndADisconnectedSin
     EXPECT_EQ(directIO.hr, S_OK) << HrText(directIO.hr);
     CallOutcome status = control_.Invoke(control_.IdOf(L"SOStatusUpdate"), std::move(CallArgs().Long(2001)));
     EXPECT_EQ(status.hr, S_OK) << HrText(status.hr);
-    const auto events = sink_.Events();
-    ASSERT_EQ(events.size(), 2u);
-    EXPECT_EQ(events[0].kind, control::kDirectIOEvent);
-    EXPECT_EQ(events[0].value, 1);
-    EXPECT_EQ(events[1].kind, control::kStatusUpdateEvent);
-    EXPECT_EQ(events[1].value, 2001);
+    ExpectEvents({{control::kDirectIOEvent, 1}, {control::kStatusUpdateEvent, 2001}});
 
     control_.LetGo();
     EXPECT_EQ(WaitForSingleObject(sink_.Dropped(), 0), WAIT_OBJECT_0) << "the control let go of the sink";

@@ -6,6 +6,7 @@
 
 #include "common/opos.h"
 #include "common/unique_handle.h"
+#include "tests/support/control_object.h"
 #include "tests/support/dispatch_client.h"
 #include "tests/support/profile_fixture.h"
 #include "tools/opos_standin/control_ids.h"
@@ -44,16 +45,7 @@ RegistrationFn Export(HMODULE module, const char* name) {
     return reinterpret_cast<RegistrationFn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
 }
 
-constexpr wchar_t kOwnServerKey[] = L"Software\\Classes\\CLSID\\{5B2E9C41-8D3A-4F7B-9E16-2C4A7D0B3F58}\\InprocServer32";
-
-std::wstring OwnServerPath() {
-    wchar_t path[MAX_PATH * 2] = {};
-    DWORD bytes = sizeof path - sizeof(wchar_t);
-    if (RegGetValueW(HKEY_LOCAL_MACHINE, kOwnServerKey, nullptr, RRF_RT_REG_SZ, nullptr, path, &bytes) != ERROR_SUCCESS) {
-        return L"";
-    }
-    return path;
-}
+std::wstring OwnServerPath() { return RegisteredServer(standin::kStandInClsidText); }
 
 TEST(StandInRegistrationTest, IsRegisteredUnderItsOwnClass) {
     CLSID clsid{};

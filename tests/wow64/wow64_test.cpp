@@ -17,12 +17,9 @@
 namespace ka::test {
 namespace {
 
-constexpr Cable kCable64{1};
-constexpr Cable kCable32{2};
-constexpr char kDevice64[] = "Wow Scale 64";
-constexpr char kDevice32[] = "Wow Scale 32";
-constexpr long kWeight64 = 6464;
-constexpr long kWeight32 = 3232;
+// The terminal's two scales: one that 64-bit programs weigh, one that 32-bit ones do.
+constexpr CableScale kScale64{"Wow Scale 64", Cable{1}, 6464};
+constexpr CableScale kScale32{"Wow Scale 32", Cable{2}, 3232};
 constexpr long kReadMs = 2000;
 constexpr DWORD kToolMs = 60000;
 constexpr int kReadsEach = 8;
@@ -117,8 +114,8 @@ protected:
                                          GetModuleHandleW(nullptr), nullptr);
         ASSERT_NE(desktopHolder_, nullptr) << GetLastError();
         logPath_ = TempLogPath("wow64");
-        Lay(kDevice64, kCable64, kWeight64, sim64_);
-        Lay(kDevice32, kCable32, kWeight32, sim32_);
+        Lay(kScale64, sim64_);
+        Lay(kScale32, sim32_);
     }
 
     void TearDown() override {
@@ -126,14 +123,36 @@ protected:
     }
 
     // The profile in both views, sharing one log file, and the simulator on the cable's far end.
-    void Lay(const char* device, const Cable& cable, long weight, trm07::ScaleSimulator& simulator) {
+    void Lay(const CableScale& scale, trm07::ScaleSimulator& simulator) {
         for (ProfileFixture* view : {&view32_, &view64_}) {
-            view->WriteScaleProfile(device, cable.deviceSide(), logPath_);
-            view->SetDeviceString(device, "DataSize", "8");
-            view->SetDeviceString(device, "Parity", "None");
+            view->WriteCableProfile(scale.device, scale.cable.deviceSide(), logPath_);
         }
-        ASSERT_EQ(simulator.Open(cable.scaleSide(), kCableSettings), 0u) << device;
-        simulator.SetWeight(weight);
+        ASSERT_EQ(simulator.Open(scale.cable.scaleSide(), kCableSettings), 0u) << scale.device;
+        simulator.SetWeight(scale.weight);
+    }
+
+    // The 64-bit control object, with the 64-bit service object, finds `device` in the 64-bit view
+    // and weighs it on cable 1, synchronously and with a data event.
+    static void WeighThroughTheSixtyFourBitControlObject(const char* device) {
+        SCOPED_TRACE(device);
+        ControlUnderTest control;
+        ka::com::ApplicationEvents sink;
+        ASSERT_TRUE(control.Create());
+        ASSERT_TRUE(control.Connect(sink));
+        ASSERT_EQ(control.Open(device), 0);
+        ASSERT_EQ(control.Claim(kClaimTimeoutMs), 0);
+        control.PutBool(control::kDeviceEnabled, true);
+        ASSERT_EQ(control.ResultCode(), 0);
+        long weight = 0;
+        EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
+        EXPECT_EQ(weight, kScale64.weight);
+        control.PutBool(control::kAsyncMode, true);
+        control.PutBool(control::kDataEventEnabled, true);
+        EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
+        ASSERT_TRUE(AwaitEvents(sink, 1, kPatienceMs));
+        EXPECT_EQ(sink.Events()[0].kind, control::kDataEvent);
+        EXPECT_EQ(sink.Events()[0].value, kScale64.weight);
+        EXPECT_EQ(control.Close(), 0);
     }
 
     // The 32-bit scalectl, through the 32-bit control object and service object.
@@ -149,24 +168,7 @@ protected:
 };
 
 TEST_F(Wow64Test, EachBitnessWeighsThroughItsOwnControlObjectAndServiceObject) {
-    ControlUnderTest control;
-    ka::com::ApplicationEvents sink;
-    ASSERT_TRUE(control.Create());
-    ASSERT_TRUE(control.Connect(sink));
-    ASSERT_EQ(control.Open(kDevice64), 0) << "the 64-bit control object finds the profile in the 64-bit view";
-    ASSERT_EQ(control.Claim(kClaimTimeoutMs), 0);
-    control.PutBool(control::kDeviceEnabled, true);
-    ASSERT_EQ(control.ResultCode(), 0);
-    long weight = 0;
-    EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
-    EXPECT_EQ(weight, kWeight64);
-    control.PutBool(control::kAsyncMode, true);
-    control.PutBool(control::kDataEventEnabled, true);
-    EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
-    ASSERT_TRUE(AwaitEvents(sink, 1, kPatienceMs));
-    EXPECT_EQ(sink.Events()[0].kind, control::kDataEvent);
-    EXPECT_EQ(sink.Events()[0].value, kWeight64);
-    EXPECT_EQ(control.Close(), 0);
+    WeighThroughTheSixtyFourBitControlObject(kScale64.device);
 
     const ToolRun run = Scalectl32(L"demo \"Wow Scale 32\"");
     ASSERT_TRUE(run.finished) << run.output;
@@ -179,16 +181,16 @@ TEST_F(Wow64Test, EachBitnessWeighsThroughItsOwnControlObjectAndServiceObject) {
 TEST_F(Wow64Test, ClaimsOfThirtyTwoAndSixtyFourBitApplicationsExcludeEachOther) {
     const std::string holder32 = Narrow(ThirtyTwoBit(L"claim_holder.exe"));
     {
-        ScaleClient scale64 = OpenedScale(kDevice64);
+        ScaleClient scale64 = OpenedScale(kScale64.device);
         ASSERT_EQ(scale64.Claim(0), 0);
-        ClaimHolder refused(kDevice64, holder32);
+        ClaimHolder refused(kScale64.device, holder32);
         ASSERT_TRUE(refused.WaitUntilAsked());
         EXPECT_EQ(refused.Quit(), opos::OPOS_E_CLAIMED) << "a 32-bit application claims what a 64-bit one holds";
         EXPECT_EQ(scale64.Close(), 0);
     }
-    ClaimHolder holding(kDevice64, holder32);
+    ClaimHolder holding(kScale64.device, holder32);
     ASSERT_TRUE(holding.WaitUntilAsked());
-    ScaleClient scale64 = OpenedScale(kDevice64);
+    ScaleClient scale64 = OpenedScale(kScale64.device);
     EXPECT_EQ(scale64.Claim(0), opos::OPOS_E_CLAIMED) << "a 64-bit application claims what a 32-bit one holds";
     EXPECT_EQ(holding.Quit(), 0) << "the 32-bit application had the claim";
     EXPECT_EQ(scale64.Claim(0), 0) << "and gave it back";
@@ -197,7 +199,7 @@ TEST_F(Wow64Test, ClaimsOfThirtyTwoAndSixtyFourBitApplicationsExcludeEachOther) 
 
 // Both bitnesses write one log file at once, each line whole.
 TEST_F(Wow64Test, BothBitnessesWriteOneLog) {
-    ScaleClient scale64 = EnabledScale(kDevice64);
+    ScaleClient scale64 = EnabledScale(kScale64.device);
     ASSERT_TRUE(scale64);
     ToolRun run32;
     struct Watch {
@@ -213,7 +215,7 @@ TEST_F(Wow64Test, BothBitnessesWriteOneLog) {
     for (int i = 0; i < kReadsEach; ++i) {
         long weight = 0;
         EXPECT_EQ(scale64.ReadWeight(&weight, kReadMs), 0);
-        EXPECT_EQ(weight, kWeight64);
+        EXPECT_EQ(weight, kScale64.weight);
     }
     ASSERT_EQ(WaitForSingleObject(thread.get(), kToolMs), WAIT_OBJECT_0);
     EXPECT_EQ(run32.exitCode, 0u) << run32.output;
@@ -223,8 +225,8 @@ TEST_F(Wow64Test, BothBitnessesWriteOneLog) {
     size_t weighed32 = 0;
     for (const LogEntry& entry : ReadLogEntries(logPath_)) {
         if (entry.message.rfind("LE=", 0) != 0 || entry.message.find("; MSG=") == std::string::npos) continue;
-        if (entry.name == kDevice64) ++weighed64;
-        if (entry.name == kDevice32) ++weighed32;
+        if (entry.name == kScale64.device) ++weighed64;
+        if (entry.name == kScale32.device) ++weighed32;
     }
     EXPECT_EQ(weighed64, static_cast<size_t>(kReadsEach)) << "the 64-bit service object's readings";
     EXPECT_EQ(weighed32, static_cast<size_t>(kReadsEach)) << "the 32-bit service object's readings";
@@ -301,23 +303,7 @@ TEST_F(Wow64Test, TheShippedAdministratorsDeviceWeighsInBothBitnesses) {
     // The cables are pseudo-terminals, which take 8 data bits only; the administrator keeps 7.
     for (ProfileFixture* view : {&view32_, &view64_}) view->SetDeviceString(kAdminKey, "DataSize", "8");
 
-    ControlUnderTest control;
-    ka::com::ApplicationEvents sink;
-    ASSERT_TRUE(control.Create());
-    ASSERT_TRUE(control.Connect(sink));
-    ASSERT_EQ(control.Open(kAdminDevice), 0);
-    ASSERT_EQ(control.Claim(kClaimTimeoutMs), 0);
-    control.PutBool(control::kDeviceEnabled, true);
-    ASSERT_EQ(control.ResultCode(), 0);
-    long weight = 0;
-    EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
-    EXPECT_EQ(weight, kWeight64);
-    control.PutBool(control::kAsyncMode, true);
-    control.PutBool(control::kDataEventEnabled, true);
-    EXPECT_EQ(control.ReadWeight(&weight, kReadMs), 0);
-    ASSERT_TRUE(AwaitEvents(sink, 1, kPatienceMs));
-    EXPECT_EQ(sink.Events()[0].value, kWeight64);
-    EXPECT_EQ(control.Close(), 0);
+    WeighThroughTheSixtyFourBitControlObject(kAdminDevice);
 
     const ToolRun run = Scalectl32(L"demo \"Wow Admin Scale\"");
     EXPECT_EQ(run.exitCode, 0u) << run.output;

@@ -45,6 +45,9 @@ struct LineSettings {
     BYTE stopBits = ONESTOPBIT;
 };
 
+// The line a pseudo-terminal cable carries: 8 data bits without parity, whatever is asked of it.
+inline constexpr LineSettings kPseudoTerminalLine{CBR_9600, 8, NOPARITY, ONESTOPBIT};
+
 class ScaleSimulator {
 public:
     // Told what was received and sent, one line at a time, on the simulator's own thread.
