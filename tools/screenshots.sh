@@ -50,17 +50,20 @@ prepare_prefix() {
     # Real windows: no null graphics driver, and Wine draws the frames itself (Xvfb has no window manager).
     reg delete 'HKCU\Software\Wine\Drivers' /v Graphics /f || true
     reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f
-    local scale='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\Scale'
-    reg delete "$scale" /f || true
-    for device in "back scale" "front scale"; do
-        reg add "$scale\\$device" /ve /d KolvaneAris.ScaleTRM07 /f
-        reg add "$scale\\$device" /v BaudRate /d 9600 /f
-        reg add "$scale\\$device" /v Parity /d Even /f
-        reg add "$scale\\$device" /v LogVerbosity /d 2 /f
+    local scale='HKLM\SOFTWARE\OLEforRetail\ServiceOPOS\Scale' view
+    # In both registry views, as the administrator keeps them on 64-bit Windows.
+    for view in /reg:32 /reg:64; do
+        reg delete "$scale" /f "$view" || true
+        for device in "back scale" "front scale"; do
+            reg add "$scale\\$device" /ve /d KolvaneAris.ScaleTRM07 /f "$view"
+            reg add "$scale\\$device" /v BaudRate /d 9600 /f "$view"
+            reg add "$scale\\$device" /v Parity /d Even /f "$view"
+            reg add "$scale\\$device" /v LogVerbosity /d 2 /f "$view"
+        done
+        reg add "$scale\\back scale" /v SerialPort /d COM1 /f "$view"
+        reg add "$scale\\front scale" /v SerialPort /d COM3 /f "$view"
+        reg add 'HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris' /v LogFile /d 'c:\OposAdmin.log' /f "$view"
     done
-    reg add "$scale\\back scale" /v SerialPort /d COM1 /f
-    reg add "$scale\\front scale" /v SerialPort /d COM3 /f
-    reg add 'HKLM\SOFTWARE\OLEforRetail\ServiceInfo\Kolvane-Aris' /v LogFile /d 'c:\OposAdmin.log' /f
 }
 
 shoot() { # window-id file
