@@ -23,24 +23,32 @@ long OpenProfileKey(const std::string& keyPath, REGSAM access, ka::UniqueKey& ke
     return RegOpenKeyExA(parent.get(), keyPath.c_str() + separator + 1, 0, access, key.put());
 }
 
+long ReadRawValue(HKEY key, const char* valueName, DWORD& type, std::vector<BYTE>& data) {
+    long result = ERROR_SUCCESS;
+    do {  // again if the value grew between the two questions
+        DWORD size = 0;
+        result = RegQueryValueExA(key, valueName, nullptr, &type, nullptr, &size);
+        if (result != ERROR_SUCCESS) return result;
+        data.resize(size);
+        result = RegQueryValueExA(key, valueName, nullptr, &type, data.data(), &size);
+        if (result == ERROR_SUCCESS) data.resize(size);
+    } while (result == ERROR_MORE_DATA);
+    return result;
+}
+
 long ReadProfileText(const std::string& keyPath, const char* valueName, std::string& text, REGSAM view) {
     try {
         ka::UniqueKey key;
         LONG result = OpenProfileKey(keyPath, KEY_READ | view, key);
         if (result != ERROR_SUCCESS) return result;
         const char* name = valueName && *valueName ? valueName : nullptr;
-        std::vector<char> data;
         DWORD type = REG_NONE;
-        DWORD size = 0;
-        do {  // again if the value grew between the two questions
-            result = RegQueryValueExA(key.get(), name, nullptr, &type, nullptr, &size);
-            if (result != ERROR_SUCCESS) return result;
-            data.assign(size + 1, '\0');
-            result = RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
-        } while (result == ERROR_MORE_DATA);
+        std::vector<BYTE> data;
+        result = ReadRawValue(key.get(), name, type, data);
         if (result != ERROR_SUCCESS) return result;
         if (type != REG_SZ) return ERROR_INVALID_DATATYPE;
-        text = StripDescription(std::string_view(data.data(), strnlen(data.data(), size)));
+        const char* chars = reinterpret_cast<const char*>(data.data());
+        text = StripDescription(std::string_view(chars, data.empty() ? 0 : strnlen(chars, data.size())));
         return ERROR_SUCCESS;
     } catch (const std::bad_alloc&) {
         return ERROR_NOT_ENOUGH_MEMORY;

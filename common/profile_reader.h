@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "common/unique_handle.h"
 
@@ -16,6 +17,10 @@ namespace ka::profile {
 // is opened within its parent. A registry view named in `access` (KEY_WOW64_32KEY or
 // KEY_WOW64_64KEY) holds for both steps.
 long OpenProfileKey(const std::string& keyPath, REGSAM access, ka::UniqueKey& key);
+
+// A value as stored, of any type, its bytes unchanged: the buffer is sized from the registry's
+// answer, and asked again if the value grew meanwhile. Throws std::bad_alloc.
+long ReadRawValue(HKEY key, const char* valueName, DWORD& type, std::vector<BYTE>& data);
 
 // 0 with the REG_SZ value's own text (its description cut), or a Windows error code:
 // ERROR_INVALID_DATATYPE for a value of another type. The key is opened for reading only, so a
