@@ -260,7 +260,7 @@ void EnableConfigControls(winMain& form, bool enabled) {
                  MainControl::btnRemove},
                 enabled);
     // Bringing the registry views into step belongs to the panel, and is offered only where they differ.
-    form.SetEnabled(MainControl::btnSyncViews, enabled && form.ViewsOutOfStep());
+    form.ShowViewStatus();
 }
 
 void EnableDeviceButtons(winMain& form, bool enabled) {

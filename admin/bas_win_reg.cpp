@@ -79,16 +79,13 @@ struct RawValue {
 };
 
 long QueryRaw(HKEY key, const std::string& name, RawValue& value) {
-    long rc = ERROR_SUCCESS;
-    do {  // again if the value grew between the two questions
-        DWORD size = 0;
-        rc = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
-        if (rc != ERROR_SUCCESS) return rc;
-        value.data.resize(size);
-        rc = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
-        if (rc == ERROR_SUCCESS) value.data.resize(size);
-    } while (rc == ERROR_MORE_DATA);
-    return rc;
+    return ka::profile::ReadRawValue(key, name.c_str(), value.type, value.data);
+}
+
+long WriteRaw(HKEY key, const char* name, const RawValue& value) {
+    const BYTE none = 0;
+    return RegSetValueExA(key, name, 0, value.type, value.data.empty() ? &none : value.data.data(),
+                          static_cast<DWORD>(value.data.size()));
 }
 
 bool HoldsValue(HKEY key, const std::string& name) {
@@ -134,7 +131,11 @@ bool ListsName(const std::vector<std::string>& names, const std::string& name) {
 void AddDifferingValues(HKEY first, HKEY other, std::vector<std::string>& differing) {
     std::vector<std::string> names;
     if (first) ValueNames(first, names);
-    if (other) ValueNames(other, names);
+    std::vector<std::string> otherNames;
+    if (other) ValueNames(other, otherNames);
+    for (std::string& name : otherNames) {
+        if (!ListsName(names, name)) names.push_back(std::move(name));
+    }
     for (const std::string& name : names) {
         RawValue a;
         RawValue b;
@@ -202,9 +203,7 @@ long CopyKey(const RegistryView& from, const RegistryView& to, const std::string
     for (const std::string& name : names) {
         RawValue value;
         if (QueryRaw(source.get(), name, value) != ERROR_SUCCESS) continue;  // gone meanwhile
-        const BYTE none = 0;
-        rc = RegSetValueExA(target.get(), name.c_str(), 0, value.type, value.data.empty() ? &none : value.data.data(),
-                            static_cast<DWORD>(value.data.size()));
+        rc = WriteRaw(target.get(), name.c_str(), value);
         if (rc != ERROR_SUCCESS) return rc;
     }
     std::vector<std::string> targetNames;
@@ -236,9 +235,7 @@ void Restore(HKEY key, const char* valueName, const std::optional<RawValue>& bef
         RegDeleteValueA(key, valueName);
         return;
     }
-    const BYTE none = 0;
-    RegSetValueExA(key, valueName, 0, before->type, before->data.empty() ? &none : before->data.data(),
-                   static_cast<DWORD>(before->data.size()));
+    WriteRaw(key, valueName, *before);
 }
 
 }  // namespace
@@ -287,8 +284,11 @@ long SetProfileValue(const std::string& keyRoot, const std::string& keyName, con
     if (rc != ERROR_SUCCESS) return rc;
     std::vector<std::optional<RawValue>> before(keys.size());
     for (std::size_t k = 0; k < keys.size(); ++k) {
+        // A value that cannot be read could not be put back: nothing is written.
         RawValue held;
-        if (QueryRaw(keys[k].get(), valueName, held) == ERROR_SUCCESS) before[k] = std::move(held);
+        rc = QueryRaw(keys[k].get(), valueName, held);
+        if (rc == ERROR_SUCCESS) before[k] = std::move(held);
+        else if (rc != ERROR_FILE_NOT_FOUND) return rc;
     }
     for (std::size_t k = 0; k < keys.size(); ++k) {
         rc = RegSetValueExA(keys[k].get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(stored.c_str()),
@@ -359,11 +359,7 @@ std::vector<std::string> DeviceNames(const std::string& deviceClass) {
                 continue;
             }
             // A key that an earlier view holds, in whatever casing, was listed from there.
-            const std::vector<bool> holds = ViewsHoldingKey(deviceClass, found);
-            if (std::find(holds.begin(), holds.begin() + static_cast<std::ptrdiff_t>(v), true) !=
-                holds.begin() + static_cast<std::ptrdiff_t>(v)) {
-                continue;
-            }
+            if (ListsName(names, found)) continue;
             names.insert(std::find_if(names.begin(), names.end(),
                                       [&found](const std::string& listed) {
                                           return lstrcmpiA(listed.c_str(), found.c_str()) > 0;
@@ -415,6 +411,12 @@ long BringIntoStep(const std::string& deviceClass, const std::string& deviceName
     const std::vector<RegistryView>& views = ProfileViews();
     if (source >= views.size()) return ERROR_INVALID_PARAMETER;
     const std::vector<bool> holdsDevice = ViewsHoldingKey(deviceClass, deviceName);
+    if (!holdsDevice[source]) {
+        // Only a device the followed view truly lacks is deleted elsewhere, never one it refuses to show.
+        ka::UniqueKey probe;
+        const long rc = OpenKey(FullPath(deviceClass, deviceName), KEY_QUERY_VALUE | views[source].flag, probe);
+        if (rc != ERROR_FILE_NOT_FOUND) return rc == ERROR_SUCCESS ? ERROR_ACCESS_DENIED : rc;
+    }
     for (std::size_t v = 0; v < views.size(); ++v) {
         if (v == source) continue;
         long rc = ERROR_SUCCESS;

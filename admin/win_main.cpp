@@ -528,10 +528,9 @@ void winMain::ShowViewStatus() {
     const std::string name = ControlText(MainControl::lstInstances);
     const basWinReg::ViewComparison views =
         name.empty() ? basWinReg::ViewComparison{} : basWinReg::CompareViews(basMain::DeviceClass, name);
-    viewsOutOfStep_ = basWinReg::OutOfStep(views);
     SetControlText(MainControl::lblViews, basScale::ViewStatus(views));
     // The command belongs to the configuration panel: offered while the panel is.
-    SetEnabled(MainControl::btnSyncViews, viewsOutOfStep_ && IsEnabled(MainControl::lstSerialPort));
+    SetEnabled(MainControl::btnSyncViews, basWinReg::OutOfStep(views) && IsEnabled(MainControl::lstSerialPort));
 }
 
 void winMain::btnSetLogFile_Click() {
@@ -554,7 +553,6 @@ void winMain::lstInstances_Click() {
         basMain::EnableConfigControls(*this, true);
         SetEnabled(MainControl::btnEnableDevice, true);
     }
-    ShowViewStatus();
 }
 
 void winMain::ListChanged(MainControl list) {

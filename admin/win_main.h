@@ -55,7 +55,6 @@ public:
     // Shows how the selected device stands in the registry views, and offers to bring them into
     // step where they differ. Nothing where Windows has one view.
     void ShowViewStatus();
-    bool ViewsOutOfStep() const noexcept { return viewsOutOfStep_; }
 
     void Form_Load();
     void mnuUpdateDeviceInstances_Click();
@@ -111,7 +110,6 @@ private:
     // list's vocabulary, or -1.
     std::array<int, kSettingListCount> extraEntries_{-1, -1, -1, -1};
     // The selected device is in one registry view only, or differs between them.
-    bool viewsOutOfStep_ = false;
 };
 
 }  // namespace vantorel
