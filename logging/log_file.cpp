@@ -34,6 +34,17 @@ bool QueryStandard(HANDLE file, FILE_STANDARD_INFO& info) noexcept {
     return GetFileInformationByHandleEx(file, FileStandardInfo, &info, sizeof info) != FALSE;
 }
 
+// The absolute path `path` stands for, in the process's code page; empty when there is none.
+std::string AbsolutePath(const char* path) {
+    const DWORD size = GetFullPathNameA(path, 0, nullptr, nullptr);
+    if (size == 0) return {};
+    std::string full(size, '\0');
+    const DWORD length = GetFullPathNameA(path, size, &full[0], nullptr);
+    if (length == 0 || length >= size) return {};
+    full.resize(length);
+    return full;
+}
+
 // The full path `path` stands for, and where its last name begins; empty when there is none.
 std::wstring FullPath(const char* path, std::size_t& nameStart) {
     const std::wstring wide = ka::com::AnsiToWide(path);
@@ -136,12 +147,15 @@ long LogFile::Open(const char* path, std::string header) {
     Close();
     if (!path) return ERROR_INVALID_PARAMETER;
     try {
+        path_ = AbsolutePath(path);
         std::size_t nameStart = 0;
-        const std::wstring fullPath = FullPath(path, nameStart);
-        if (fullPath.empty()) return ERROR_INVALID_NAME;
+        const std::wstring fullPath = path_.empty() ? std::wstring() : FullPath(path_.c_str(), nameStart);
+        if (fullPath.empty()) {
+            Close();
+            return ERROR_INVALID_NAME;
+        }
         fileName_ = fullPath.substr(nameStart);
         fileKey_ = FileKey(fullPath);
-        path_ = path;
         olderPath_ = OlderGenerationPath(path_);
         header_ = std::move(header);
     } catch (const std::bad_alloc&) {
@@ -184,8 +198,12 @@ bool LogFile::FollowsCurrentFile(std::uint64_t& size) noexcept {
     }
     writesUnchecked_ = 0;
     FILE_STANDARD_INFO info;
-    // A deleted file is replaced by a new one.
-    if (!QueryStandard(file_.get(), info) || info.DeletePending || info.NumberOfLinks == 0) return false;
+    // A deleted file is replaced by a new one, in every process: the others may still take the
+    // shared size for the gone file's.
+    if (!QueryStandard(file_.get(), info) || info.DeletePending || info.NumberOfLinks == 0) {
+        InterlockedIncrement(&Shared().rolls);
+        return false;
+    }
     size = static_cast<std::uint64_t>(info.EndOfFile.QuadPart);
     return true;
 }

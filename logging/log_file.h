@@ -33,7 +33,6 @@ public:
     // Windows error code (kRedirectedFile for a refused file), after which nothing is written.
     long Open(const char* path, std::string header);
     void Close() noexcept;
-    bool IsOpen() const noexcept { return !path_.empty(); }
 
     // Bytes the current file may hold before it rolls over; 0 lets it grow without bound.
     void SetSizeLimit(std::uint64_t bytes) noexcept { sizeLimit_.store(bytes); }
@@ -62,6 +61,7 @@ private:
 
     ka::UniqueHandle stateMapping_;
     ka::UniqueMappedView stateView_;
+    // Absolute, as resolved once at opening: the application may change its current folder.
     std::string path_;
     std::string olderPath_;
     std::wstring fileName_;

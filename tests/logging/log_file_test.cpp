@@ -89,6 +89,35 @@ TEST(LogRolling, OneOlderGenerationHoldsTheLinesJustBeforeTheCurrentFile) {
     }
 }
 
+// The application may change its current folder after the log opened a relative path: the file
+// rolls over where it was opened, and no second log begins in the new folder.
+TEST(LogRolling, ARelativePathStaysInTheFolderItWasOpenedIn) {
+    const std::string opened = TempLogPath("relative");
+    const std::size_t nameStart = opened.find_last_of('\\') + 1;
+    const std::string folder = opened.substr(0, nameStart);
+    const std::string name = opened.substr(nameStart);
+    const std::string elsewhere = folder + "elsewhere-" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(elsewhere.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    char before[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, before);
+    {
+        OposLog log;
+        log.SetFileSizeLimit(2048);
+        ASSERT_TRUE(SetCurrentDirectoryA(folder.c_str()));
+        ASSERT_EQ(log.OpenLogFile(name.c_str(), kDataFlow), 0);
+        ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.c_str()));
+        WriteNumberedLines(log);
+    }
+    SetCurrentDirectoryA(before);
+    const std::string strayed = elsewhere + "\\" + name;
+    EXPECT_TRUE(Exists(OlderGenerationPath(opened))) << "the file did not roll over where it was opened";
+    EXPECT_FALSE(Exists(strayed)) << "a log began in the application's new folder";
+    for (const std::string& path : {opened, OlderGenerationPath(opened), strayed, OlderGenerationPath(strayed)}) {
+        DeleteFileA(path.c_str());
+    }
+    RemoveDirectoryA(elsewhere.c_str());
+}
+
 // --- Links planted where the file or its older generation should be ---------------------------
 
 std::string PlantedFolder() {
