@@ -170,10 +170,10 @@ bool AwaitEvents(const ApplicationEvents& sink, size_t count, DWORD timeoutMs) n
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     while (sink.Count() < count) {
         const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
-        WaitServingMessages(sink.Arrived(), static_cast<DWORD>(deadline - now));
+        // Timed out, failed, or the program is quitting: waiting again would only spin.
+        if (now >= deadline || !WaitServingMessages(sink.Arrived(), static_cast<DWORD>(deadline - now))) break;
     }
-    return true;
+    return sink.Count() >= count;
 }
 
 }  // namespace ka::com

@@ -117,5 +117,19 @@ TEST_F(StandInEventsTest, DirectIOAndStatusEventsReachTheSinkAndADisconnectedSin
     EXPECT_EQ(WaitForSingleObject(sink_.Dropped(), 0), WAIT_OBJECT_0) << "the control let go of the sink";
 }
 
+// A program told to quit while it awaits an event stops waiting at once, and the quit is left
+// for its own loop.
+TEST(ApplicationEventsWait, AQuitEndsTheWaitAndStaysForTheProgramsLoop) {
+    ka::com::ApplicationEvents sink;
+    constexpr int kExitCode = 7;
+    PostQuitMessage(kExitCode);
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_FALSE(ka::com::AwaitEvents(sink, 1, kBoundMs));
+    EXPECT_LT(GetTickCount64() - start, kBoundMs / 2) << "the wait went on to its limit";
+    MSG message;
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was taken";
+    EXPECT_EQ(message.wParam, static_cast<WPARAM>(kExitCode));
+}
+
 }  // namespace
 }  // namespace ka::test
